@@ -1,0 +1,104 @@
+// Shared state of the program (the favourites table, settings copies, hotkey
+// identifiers, the tray record, the command line) and the favourites file
+// "pyxtern.txt", which lives beside the executable. One basCom belongs to one
+// Application; nothing here is global.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/text.h"
+#include "platform/platform.h"
+
+namespace pyx {
+
+inline constexpr std::size_t kNameLength = 40;
+inline constexpr char16_t kFavouritesFileName[] = u"pyxtern.txt";
+inline constexpr char16_t kSettingsFileName[] = u"Tesmora.ini";
+
+// Text of exactly N characters: a longer value keeps its first N, a shorter
+// one is padded with spaces.
+template <std::size_t N>
+class FixedText {
+ public:
+  FixedText() : value_(N, u' ') {}
+  FixedText& operator=(TextView text) {
+    value_ = padOrCut(text, N);
+    return *this;
+  }
+  const Text& full() const { return value_; }
+  Text trimmed() const { return trimSpaces(value_); }
+
+ private:
+  Text value_;
+};
+
+struct typOkini {
+  FixedText<kNameLength> FileName;
+  Text Path;
+};
+
+class basCom {
+ public:
+  explicit basCom(Platform& platform) : platform_(platform) {}
+
+  // --- Shared variables ---
+  std::vector<typOkini> gtypOkini;  // empty until a reader first fills it
+  std::int16_t gintOkiniMax = 0;
+  bool gblnOkiniFile = false;
+  Text gstrOpenType;
+  Text gstrIeExe;
+  Text gstrFormClose;
+  std::int16_t gintHotKey1Atom = 0;
+  std::int16_t gintHotKey2Atom = 0;
+  std::intptr_t glngPrevWndProc = 0;
+  TrayRecord gtypTray;
+  Text gstrCommand;
+  Text gstrTorkPath;
+  std::int32_t glngOSType = 0;
+
+  // Entry of the favourites table; error 9 outside the table.
+  typOkini& okini(std::int32_t index);
+  bool hasOkiniTable() const { return !gtypOkini.empty(); }
+
+  Text favouritesFilePath() const;
+  Text settingsFilePath() const;
+
+  // --- The favourites file. Failures raise run-time errors that the calling
+  // procedure's trap reports. ---
+
+  // Start-up: sets gblnOkiniFile from a normal-file search and resets the
+  // file's attributes to normal when found.
+  void pCheckOkiniFile();
+
+  // Clears `list`, then (while the file exists) reads entries from the top of
+  // the file until the first empty line into the table and the list. A
+  // non-empty line without ";" stops the reading: the user is told which line
+  // it is, `ownerForm` is unloaded and the result is false.
+  bool pReadOkiniFile(ControlRef list, FormId ownerForm);
+
+  // Adds one favourite as "name;path" at the end of the list in the file,
+  // creating the file when missing.
+  void pAppendOkiniFile(const Text& name, const Text& path);
+
+  // Rewrites the file from the table: trimmed, entries without a name dropped.
+  void pWriteOkiniFileCompact();
+  // Rewrites the file from the table: names padded to 40 characters, paths as held.
+  void pWriteOkiniFilePadded();
+  // Removes the file after its only favourite was deleted; lines that no
+  // reader takes in (below an empty line) are kept in it.
+  void pRemoveOkiniFile();
+
+ private:
+  struct SplitFile {
+    Bytes listed;  // the lines the readers take in
+    Bytes unread;  // from the line that ends their list to the end of the file
+  };
+  SplitFile splitAtListEnd(bool mustExist) const;
+  void rewriteListWith(const Bytes& entries);
+  Bytes lineBytes(const Text& line) const;
+
+  Platform& platform_;
+};
+
+}  // namespace pyx

@@ -1,0 +1,397 @@
+#include "core/basFuncStart.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/application.h"
+#include "forms/forms.h"
+
+namespace pyx {
+
+namespace {
+
+constexpr ControlRef kNameBox{FormId::frmPyxtern, "cmbFileName"};
+constexpr FormId kLauncher = FormId::frmPyxtern;
+
+constexpr char16_t kMsgEnterName[] = u"ファイル名を入力してください";
+constexpr char16_t kMsgNotRegistered[] = u"登録されていないファイル名を指定しています。";
+constexpr char16_t kMsgNoBrowser[] = u"アプリケーションが指定されていません。設定画面で設定を行って下さい";
+constexpr char16_t kMsgTrayRestoreFailed[] = u"タスクトレイから復活できませんでした";
+
+constexpr char16_t kFileDialogFilter[] = u"ﾃｷｽﾄ(*.txt)|*.txt|すべて(*.*)|*.*";
+constexpr std::int32_t kFileMustExist = 4096;
+constexpr char16_t kHelpFileName[] = u"TESMORA_HELP.HLP";
+
+constexpr std::int32_t kPlatformWin9x = 1;
+constexpr std::int32_t kPlatformNT = 2;
+
+constexpr std::int32_t kMaxWidthTwips = 5940;
+constexpr std::int32_t kMaxHeightTwips = 2040;
+
+Text joinPath(const Text& directory, TextView file) {
+  if (!directory.empty() && directory.back() == u'\\') return directory + Text(file);
+  return directory + u"\\" + Text(file);
+}
+
+Text removeAll(TextView text, char16_t c) {
+  Text result;
+  for (char16_t ch : text)
+    if (ch != c) result += ch;
+  return result;
+}
+
+}  // namespace
+
+basFuncStart::basFuncStart(Application& app) : app_(app), trap_(app.platform, formDeclaration(kLauncher).caption) {}
+
+void basFuncStart::showMessage(const Text& text, std::int32_t icon) {
+  app_.platform.messageBox(text, icon, Text(formDeclaration(kLauncher).caption));
+}
+
+// ---------------------------------------------------------------- start-up
+
+std::int16_t basFuncStart::pfrmPyxtern_Form_Load() {
+  return trap_.run(u"pfrmPyxtern_Form_Load", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    if (platform.previousInstance()) {
+      platform.unloadForm(kLauncher);
+      return;
+    }
+    com.gintOkiniMax = 0;
+    com.pCheckOkiniFile();
+    platform.setDefaultButton({kLauncher, "cmdOK"});
+
+    com.gtypTray.cbSize = 88;
+    com.gtypTray.hIcon = platform.formIconHandle(kLauncher);
+    com.gtypTray.hWnd = platform.formHandle(kLauncher);
+    com.gtypTray.szTip = platform.executableName();
+    com.gtypTray.uCallbackMessage = msg::MouseMove;
+    com.gtypTray.uFlags = 7;
+    com.gtypTray.uID = 1;
+    platform.shellNotifyIcon(tray::Add, com.gtypTray);
+
+    com.gintHotKey1Atom = static_cast<std::int16_t>(platform.globalAddAtom(u"HOTKEY1"));
+    com.gintHotKey2Atom = static_cast<std::int16_t>(platform.globalAddAtom(u"HOTKEY2"));
+    mSetti_Get();
+    com.gstrCommand = platform.commandLine();
+
+    const char* tabOrder[] = {"cmbFileName", "cmdOK", "cmdCancel", "cmdSanshou", "cmdTork"};
+    for (std::int16_t i = 0; i < 5; ++i) platform.setTabIndex({kLauncher, tabOrder[i]}, i);
+    platform.setMenuVisible({kLauncher, "mnuPopup"}, false);
+    com.glngOSType = mGet_OSType();
+  });
+}
+
+std::int32_t basFuncStart::mGet_OSType() {
+  try {
+    std::int32_t id = app_.platform.platformId();
+    if (id == kPlatformWin9x) return 1;
+    if (id == kPlatformNT) return 2;
+    return 0;
+  } catch (const RuntimeError&) {
+    return 1;
+  }
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_Form_QueryUnload() {
+  return trap_.run(u"pfrmPyxtern_Form_QueryUnload", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    std::intptr_t hwnd = platform.formHandle(kLauncher);
+    platform.unregisterHotKey(hwnd, com.gintHotKey1Atom);
+    platform.unregisterHotKey(hwnd, com.gintHotKey2Atom);
+    platform.globalDeleteAtom(static_cast<std::uint16_t>(com.gintHotKey1Atom));
+    platform.globalDeleteAtom(static_cast<std::uint16_t>(com.gintHotKey2Atom));
+    pfrmPyxtern_UnHook(hwnd);
+  });
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_Form_Unload() {
+  return trap_.run(u"pfrmPyxtern_Form_Unload",
+                   [&] { app_.platform.shellNotifyIcon(tray::Delete, app_.com.gtypTray); });
+}
+
+// ---------------------------------------------------------------- settings load
+
+std::int16_t basFuncStart::mSetti_Get() {
+  return trap_.run(u"mSetti_Get", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    Text path = com.settingsFilePath();
+    if (!platform.findNormalFile(path)) return;
+    platform.setFileAttributes(path, attr::Normal);
+    Text ctrl, alt, shift, key;
+    app_.iniFile.pGet_Start_Atom(false, ctrl, alt, shift, key);
+    app_.iniFile.pGet_Small_Atom(false, ctrl, alt, shift, key);
+    pfrmPyxtern_Hook(platform.formHandle(kLauncher));
+    app_.iniFile.pGetIniFileItem(path, u"OPEN_TYPE", u"TYEP", Text(com.gstrOpenType), com.gstrOpenType);
+    app_.iniFile.pGetIniFileItem(path, u"OPEN_TYPE", u"IE_EXE", Text(com.gstrIeExe), com.gstrIeExe);
+    app_.iniFile.pGetIniFileItem(path, u"FORM", u"CLOSE", Text(com.gstrFormClose), com.gstrFormClose);
+  });
+}
+
+// ---------------------------------------------------------------- lookup and launch
+
+std::int16_t basFuncStart::pfrmPyxtern_Form_Activate() {
+  return trap_.run(u"pfrmPyxtern_Form_Activate", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    if (!com.pReadOkiniFile(kNameBox, kLauncher)) return;
+    Text command = trimSpaces(com.gstrCommand);
+    if (command == u"1") {
+      platform.setFormWindowState(kLauncher, WindowState::Minimized);
+      com.gstrCommand.clear();
+    } else if (!command.empty()) {
+      com.gstrTorkPath = com.gstrCommand;
+      pfrmPyxtern_cmdTork_Click();
+    } else {
+      platform.setFocus(kNameBox);
+    }
+  });
+}
+
+std::optional<Text> basFuncStart::builtInPath(const Text& upperName) const {
+  if (upperName != u"CALC" && upperName != u"NOTEPAD" && upperName != u"EXPLORER") return std::nullopt;
+  // The system keeps these programs in its own directories; ask for them
+  // rather than assume where Windows is installed.
+  const Platform& platform = app_.platform;
+  bool inSystemDirectory = app_.com.glngOSType == kPlatformNT && upperName != u"EXPLORER";
+  Text directory = inSystemDirectory ? platform.systemDirectory() : platform.windowsDirectory();
+  return joinPath(directory, upperName + u".EXE");
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click() {
+  return trap_.run(u"pfrmPyxtern_cmdOK_Click", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    Text name = trimSpaces(platform.controlText(kNameBox));
+    if (name.empty()) {
+      showMessage(kMsgEnterName, mb::Critical);
+      platform.setFocus(kNameBox);
+      return;
+    }
+    std::int16_t found = 0;
+    Text path;
+    if (std::optional<Text> builtIn = builtInPath(platform.toUpper(name))) {
+      path = *builtIn;
+    } else {
+      Text index;
+      if (com.gblnOkiniFile) mKenskHit(index);
+      if (trimSpaces(index).empty()) {
+        showMessage(kMsgNotRegistered, mb::Critical);
+        platform.setFocus(kNameBox);
+        return;
+      }
+      found = static_cast<std::int16_t>(parseInteger(index, -32768, 32767));
+      path = trimSpaces(com.okini(found).Path);
+    }
+    // A built-in name may come before any favourite exists: then there is no
+    // list to reorder and no file to write.
+    if (com.hasOkiniTable() && com.gblnOkiniFile) {
+      com.okini(found);  // raises error 9 for an index outside the table
+      auto first = com.gtypOkini.begin();
+      std::rotate(first, first + found, first + found + 1);
+      com.pWriteOkiniFilePadded();
+    }
+    pfrmPyxtern_Form_Activate();
+    mStrat_Files(path);
+  });
+}
+
+bool basFuncStart::mKenskHit(Text& index) {
+  bool hit = false;
+  trap_.run(u"mKenskHit", [&] {
+    basCom& com = app_.com;
+    index.clear();
+    Text typed = trimSpaces(app_.platform.controlText(kNameBox));
+    // A favourites file without a single entry leaves no table to search:
+    // nothing is found.
+    if (!com.hasOkiniTable()) return;
+    auto pass = [&](auto matches) {
+      for (std::int32_t i = 0; i <= com.gintOkiniMax; ++i) {
+        if (matches(com.okini(i).FileName.trimmed())) {
+          index = decimal(i);
+          return;
+        }
+      }
+    };
+    pass([&](const Text& name) { return name == typed; });
+    if (trimSpaces(index).empty()) pass([&](const Text& name) { return name.substr(0, typed.size()) == typed; });
+    if (trimSpaces(index).empty()) pass([&](const Text& name) { return contains(name, typed); });
+    hit = !trimSpaces(index).empty();
+  });
+  if (!hit) index.clear();
+  return hit;
+}
+
+std::int16_t basFuncStart::mStrat_Files(Text& path) {
+  return trap_.run(u"mStrat_Files", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    constexpr std::int16_t kNormalFocus = 1;
+    if (contains(path, u".exe")) {
+      Text unquoted = removeAll(path, u'"');
+      std::size_t end = unquoted.find(u".exe") + 4;
+      platform.startProcess(trimSpaces(TextView(unquoted).substr(0, end)),
+                            trimSpaces(TextView(unquoted).substr(end)), kNormalFocus);
+    } else if (contains(path, u".")) {
+      platform.shellExecute(platform.formHandle(kLauncher), u"open", path, Text(), platform.applicationDirectory(),
+                            kNormalFocus);
+    } else {
+      Text program, arguments;
+      if (com.gstrOpenType != u"0") {
+        program = joinPath(platform.windowsDirectory(), u"EXPLORER.EXE");
+        arguments = u"/n,/e," + path;
+      } else if (com.gstrIeExe.empty()) {
+        showMessage(kMsgNoBrowser, mb::Exclamation);
+        return;
+      } else {
+        program = com.gstrIeExe;
+        arguments = path;
+      }
+      path = program + u" " + arguments;
+      platform.startProcess(program, arguments, kNormalFocus);
+    }
+  });
+}
+
+// ---------------------------------------------------------------- window commands
+
+std::int16_t basFuncStart::pfrmPyxtern_Form_Resize() {
+  return trap_.run(u"pfrmPyxtern_Form_Resize", [&] {
+    Platform& platform = app_.platform;
+    WindowState state = platform.formWindowState(kLauncher);
+    if (state == WindowState::Minimized) {
+      platform.setFormVisible(kLauncher, false);
+      platform.shellNotifyIcon(tray::Delete, app_.com.gtypTray);
+      platform.shellNotifyIcon(tray::Add, app_.com.gtypTray);
+    }
+    if (state == WindowState::Maximized) platform.setFormWindowState(kLauncher, WindowState::Normal);
+    if (platform.formWidth(kLauncher) > kMaxWidthTwips) platform.setFormWidth(kLauncher, kMaxWidthTwips);
+    if (platform.formHeight(kLauncher) > kMaxHeightTwips) platform.setFormHeight(kLauncher, kMaxHeightTwips);
+  });
+}
+
+void basFuncStart::showFileDialog(ControlRef dialog, Text& chosen) {
+  chosen = app_.platform.fileOpenDialog(dialog, {kFileDialogFilter, 1, kFileMustExist});
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_cmdSanshou_Click() {
+  return trap_.run(u"pfrmPyxtern_cmdSanshou_Click", [&] {
+    Text chosen;
+    showFileDialog({kLauncher, "CommonDialog1"}, chosen);
+    if (trimSpaces(chosen).empty()) return;
+    mStrat_Files(chosen);
+  });
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_cmdTork_Click() {
+  return trap_.run(u"pfrmPyxtern_cmdTork_Click", [&] {
+    Platform& platform = app_.platform;
+    platform.loadForm(FormId::frmTork);
+    // A registration window that closed itself while loading (unreadable
+    // favourites file) has already told the user why.
+    if (!platform.isFormLoaded(FormId::frmTork)) return;
+    platform.showForm(FormId::frmTork, true);
+  });
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_mnuSet_Click() {
+  return trap_.run(u"pfrmPyxtern_mnuSet_Click", [&] {
+    app_.platform.showForm(FormId::frmSetPgm, true);
+    pfrmPyxtern_Form_QueryUnload();
+    mSetti_Get();
+  });
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_mnuHelp_Click() {
+  return trap_.run(u"pfrmPyxtern_mnuHelp_Click", [&] {
+    Text path = joinPath(app_.platform.applicationDirectory(), kHelpFileName);
+    mStrat_Files(path);
+  });
+}
+
+std::int16_t basFuncStart::pfrmTork_cmdSanshou_Click() {
+  return trap_.run(u"pfrmTork_cmdSanshou_Click", [&] {
+    Text chosen;
+    showFileDialog({FormId::frmTork, "comTork"}, chosen);
+    if (trimSpaces(chosen).empty()) return;
+    app_.platform.setControlText({FormId::frmTork, "txtPath"}, chosen);
+  });
+}
+
+// ---------------------------------------------------------------- tray icon
+
+std::int16_t basFuncStart::pfrmPyxtern_Form_MouseMove(std::int16_t, std::int16_t, float rstrX, float) {
+  try {
+    Platform& platform = app_.platform;
+    // The tray reports its mouse action as a mouse move whose x, in pixels,
+    // is the action's message number.
+    std::int32_t code = static_cast<std::int32_t>(std::lrint(rstrX)) / platform.twipsPerPixelX();
+    if (code == static_cast<std::int32_t>(msg::LButtonDblClk)) {
+      platform.shellNotifyIcon(tray::Modify, app_.com.gtypTray);
+      platform.setFormVisible(kLauncher, true);
+      platform.setFormWindowState(kLauncher, WindowState::Normal);
+      platform.showForm(kLauncher, false);
+    } else if (code == static_cast<std::int32_t>(msg::RButtonDown)) {
+      platform.popupMenu(kLauncher, "mnuPopup");
+    }
+    return kTrue;
+  } catch (const RuntimeError& error) {
+    trap_.report(kMsgTrayRestoreFailed, error);
+    return kFalse;
+  }
+}
+
+void basFuncStart::pfrmPyxtern_Form_MouseDown(std::int16_t button) {
+  if (button == 2) app_.platform.popupMenu(kLauncher, "mnuPopup");
+}
+
+// ---------------------------------------------------------------- hotkey hook
+
+std::int16_t basFuncStart::pfrmPyxtern_Hook(std::intptr_t hwnd) {
+  return trap_.run(u"pfrmPyxtern_Hook", [&] {
+    app_.com.glngPrevWndProc = app_.platform.hookWindowProc(
+        hwnd, [this](std::intptr_t h, std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
+          return mWndProc(h, m, w, l);
+        });
+  });
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_UnHook(std::intptr_t hwnd) {
+  return trap_.run(u"pfrmPyxtern_UnHook", [&] {
+    if (app_.com.glngPrevWndProc != 0) app_.platform.restoreWindowProc(hwnd, app_.com.glngPrevWndProc);
+  });
+}
+
+std::intptr_t basFuncStart::mWndProc(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
+                                     std::intptr_t lParam) {
+  Platform& platform = app_.platform;
+  basCom& com = app_.com;
+  try {
+    if (!blnInProc_) {
+      blnInProc_ = true;
+      if (message == msg::HotKey) {
+        std::int32_t id = static_cast<std::int32_t>(wParam);
+        if (id == com.gintHotKey1Atom) {
+          platform.setFormVisible(kLauncher, true);
+          platform.setFormWindowState(kLauncher, WindowState::Normal);
+          platform.showForm(kLauncher, false);
+        } else if (id == com.gintHotKey2Atom) {
+          platform.setFormVisible(kLauncher, true);
+          platform.setFormWindowState(kLauncher, WindowState::Minimized);
+          platform.unloadForm(FormId::frmTork);
+        }
+      }
+      blnInProc_ = false;
+    }
+    return platform.callWindowProc(com.glngPrevWndProc, hwnd, message, wParam, lParam);
+  } catch (const RuntimeError& error) {
+    blnInProc_ = false;
+    trap_.report(u"mWndProc", error);
+    return -1;
+  }
+}
+
+}  // namespace pyx

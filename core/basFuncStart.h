@@ -1,0 +1,77 @@
+// The launcher window's logic: start-up and shutdown, the list reload on
+// activation, lookup and launch, the window's commands, the tray icon's mouse
+// actions and the hotkey hook.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "core/error_trap.h"
+#include "core/text.h"
+#include "platform/platform.h"
+
+namespace pyx {
+
+class Application;
+
+// Notification-icon and hotkey numbers the launcher uses.
+namespace msg {
+inline constexpr std::uint32_t MouseMove = 0x200;
+inline constexpr std::uint32_t LButtonDblClk = 0x203;
+inline constexpr std::uint32_t RButtonDown = 0x204;
+inline constexpr std::uint32_t HotKey = 0x312;
+}  // namespace msg
+
+class basFuncStart {
+ public:
+  explicit basFuncStart(Application& app);
+
+  // Start-up and shutdown
+  std::int16_t pfrmPyxtern_Form_Load();
+  std::int16_t pfrmPyxtern_Form_QueryUnload();
+  std::int16_t pfrmPyxtern_Form_Unload();
+
+  // Lookup and launch
+  std::int16_t pfrmPyxtern_Form_Activate();
+  std::int16_t pfrmPyxtern_cmdOK_Click();
+
+  // Window commands
+  std::int16_t pfrmPyxtern_Form_Resize();
+  std::int16_t pfrmPyxtern_cmdSanshou_Click();
+  std::int16_t pfrmPyxtern_cmdTork_Click();
+  std::int16_t pfrmPyxtern_mnuSet_Click();
+  std::int16_t pfrmPyxtern_mnuHelp_Click();
+  std::int16_t pfrmTork_cmdSanshou_Click();
+
+  // Tray icon
+  std::int16_t pfrmPyxtern_Form_MouseMove(std::int16_t rintButton, std::int16_t rintShift, float rstrX,
+                                          float rstrY);
+  void pfrmPyxtern_Form_MouseDown(std::int16_t button);
+
+  // Hotkey hook
+  std::int16_t pfrmPyxtern_Hook(std::intptr_t hwnd);
+  std::int16_t pfrmPyxtern_UnHook(std::intptr_t hwnd);
+
+  // Starts a path by its kind: program, document or folder. A folder launch
+  // replaces `path` with the command line it built.
+  std::int16_t mStrat_Files(Text& path);
+
+  // Settings load (start-up and after the settings window).
+  std::int16_t mSetti_Get();
+
+ private:
+  std::int32_t mGet_OSType();
+  bool mKenskHit(Text& index);
+  std::intptr_t mWndProc(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
+  // The path of a built-in name (upper case), if it is one.
+  std::optional<Text> builtInPath(const Text& upperName) const;
+  void showMessage(const Text& text, std::int32_t icon);
+  void showFileDialog(ControlRef dialog, Text& chosen);
+
+  Application& app_;
+  ErrorTrap trap_;
+  bool blnInProc_ = false;
+};
+
+}  // namespace pyx
