@@ -1,0 +1,787 @@
+#include "platform/sim/sim_desktop.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <utility>
+
+#include "forms/forms.h"
+#include "platform/ini/ini_engine.h"
+
+namespace pyx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int32_t kOuterExtraWidth = 120;  // frame of a classic sizeable window, twips
+constexpr std::int32_t kOuterExtraHeight = 405;
+constexpr std::uint32_t kMouseMove = 0x200;
+constexpr std::int16_t kKeyTab = 9;
+constexpr std::int16_t kKeyReturn = 13;
+constexpr std::int16_t kKeyEscape = 27;
+
+std::string key(std::string_view name, std::int16_t index) {
+  std::string k(name);
+  if (index >= 0) {
+    k += '(';
+    k += std::to_string(index);
+    k += ')';
+  }
+  return k;
+}
+
+std::string utf8(const Text& text) { return toUtf8(text); }
+std::string num(std::int64_t value) { return std::to_string(value); }
+
+std::string formName(FormId form) { return std::string(formDeclaration(form).name); }
+
+std::intptr_t ownProcedureToken(std::intptr_t hwnd) { return 0x70000 + hwnd; }
+
+}  // namespace
+
+std::string SimCall::str() const {
+  std::string s = name + "(";
+  for (std::size_t i = 0; i < args.size(); ++i) s += (i ? ", " : "") + args[i];
+  return s + ")";
+}
+
+SimDesktop::SimDesktop() : codePage_("CP932") {
+  std::string pattern = (fs::temp_directory_path() / "pyxsim-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create the application directory");
+  directory_ = pattern;
+}
+
+SimDesktop::~SimDesktop() {
+  std::error_code ignored;
+  fs::remove_all(directory_, ignored);
+}
+
+void SimDesktop::record(std::string name, std::vector<std::string> args) {
+  calls_.push_back({std::move(name), std::move(args)});
+}
+
+std::vector<SimCall> SimDesktop::callsTo(std::string_view name) const {
+  std::vector<SimCall> found;
+  std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(found),
+               [&](const SimCall& call) { return call.name == name; });
+  return found;
+}
+
+void SimDesktop::raise(FormId form, std::string_view control, EventKind kind, EventArgs& args) {
+  if (sink_) sink_->raiseEvent(form, control, kind, args);
+}
+
+void SimDesktop::raise(FormId form, std::string_view control, EventKind kind) {
+  EventArgs args;
+  raise(form, control, kind, args);
+}
+
+SimDesktop::Form& SimDesktop::form(FormId id) { return forms_[id]; }
+
+const SimDesktop::Form& SimDesktop::form(FormId id) const {
+  static const Form kUnloaded;
+  auto it = forms_.find(id);
+  return it == forms_.end() ? kUnloaded : it->second;
+}
+
+SimDesktop::Control& SimDesktop::control(ControlRef ref) {
+  Form& f = form(ref.form);
+  auto it = f.controls.find(key(ref.name, ref.index));
+  if (!f.loaded || it == f.controls.end()) {
+    throw std::logic_error("no control " + formName(ref.form) + "." + key(ref.name, ref.index));
+  }
+  return it->second;
+}
+
+const SimDesktop::Control& SimDesktop::control(ControlRef ref) const {
+  return const_cast<SimDesktop*>(this)->control(ref);
+}
+
+// ------------------------------------------------------------------ files
+
+void SimDesktop::putFile(const std::string& name, const Bytes& content, std::uint32_t attributes) {
+  fs::path file = directory_ / name;
+  std::ofstream(file, std::ios::binary | std::ios::trunc).write(content.data(),
+                                                                 static_cast<std::streamsize>(content.size()));
+  attributes_[file.string()] = attributes;
+}
+
+std::optional<Bytes> SimDesktop::fileContent(const std::string& name) const {
+  fs::path file = directory_ / name;
+  if (!fs::is_regular_file(file)) return std::nullopt;
+  std::ifstream in(file, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::uint32_t SimDesktop::attributesOf(const std::string& name) const {
+  auto it = attributes_.find((directory_ / name).string());
+  return it == attributes_.end() ? attr::Archive : it->second;
+}
+
+fs::path SimDesktop::resolve(const Text& path) const {
+  std::string p = toUtf8(path);
+  std::replace(p.begin(), p.end(), '\\', '/');
+  return fs::path(p).lexically_normal();
+}
+
+void SimDesktop::checkAccess(const fs::path& file) const {
+  if (denied_.count(file.filename().string()) && file.parent_path() == directory_) raiseError(ErrPermissionDenied);
+}
+
+bool SimDesktop::findNormalFile(const Text& path) {
+  record("findNormalFile", {utf8(path)});
+  fs::path file = resolve(path);
+  if (!fs::is_regular_file(file)) return false;
+  return (fileAttributes(path) & (attr::Hidden | attr::System)) == 0;
+}
+
+std::uint32_t SimDesktop::fileAttributes(const Text& path) {
+  fs::path file = resolve(path);
+  if (!fs::exists(file)) raiseError(ErrFileNotFound);
+  if (fs::is_directory(file)) return attr::Directory;
+  auto it = attributes_.find(file.string());
+  return it == attributes_.end() ? attr::Archive : it->second;
+}
+
+void SimDesktop::setFileAttributes(const Text& path, std::uint32_t attributes) {
+  record("setFileAttributes", {utf8(path), num(attributes)});
+  fs::path file = resolve(path);
+  if (!fs::exists(file)) raiseError(ErrFileNotFound);
+  attributes_[file.string()] = attributes;
+}
+
+Bytes SimDesktop::readFile(const Text& path) {
+  record("readFile", {utf8(path)});
+  fs::path file = resolve(path);
+  checkAccess(file);
+  if (!fs::exists(file)) raiseError(ErrFileNotFound);
+  if (!fs::is_regular_file(file)) raiseError(ErrPathFileAccess);
+  std::ifstream in(file, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Writes a temporary file beside the target and renames it over the target,
+// so the target is either the old file or the new one, never a mixture.
+static void writeAtomically(const fs::path& file, const Bytes& content, std::optional<std::size_t>& diskFullAfter,
+                            std::map<std::string, std::uint32_t>& attributes) {
+  if (!fs::is_directory(file.parent_path())) raiseError(ErrPathNotFound);
+  auto existing = attributes.find(file.string());
+  if (fs::exists(file) && existing != attributes.end() && (existing->second & attr::ReadOnly)) {
+    raiseError(ErrPathFileAccess);
+  }
+  fs::path temporary = file;
+  temporary += ".tmp";
+  std::size_t writable = diskFullAfter ? std::min(*diskFullAfter, content.size()) : content.size();
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(writable));
+  }
+  if (writable < content.size()) {
+    diskFullAfter.reset();
+    fs::remove(temporary);
+    raiseError(ErrDiskFull);
+  }
+  fs::rename(temporary, file);
+  attributes[file.string()] = attr::Archive;
+}
+
+void SimDesktop::replaceFile(const Text& path, const Bytes& content) {
+  record("replaceFile", {utf8(path), num(static_cast<std::int64_t>(content.size()))});
+  fs::path file = resolve(path);
+  checkAccess(file);
+  writeAtomically(file, content, diskFullAfter_, attributes_);
+}
+
+void SimDesktop::deleteFile(const Text& path) {
+  record("deleteFile", {utf8(path)});
+  fs::path file = resolve(path);
+  checkAccess(file);
+  if (!fs::is_regular_file(file)) raiseError(ErrFileNotFound);
+  auto it = attributes_.find(file.string());
+  if (it != attributes_.end() && (it->second & attr::ReadOnly)) raiseError(ErrPathFileAccess);
+  fs::remove(file);
+  attributes_.erase(file.string());
+}
+
+std::uint32_t SimDesktop::getPrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& defaultValue,
+                                                  char* buffer, std::uint32_t size, const Bytes& file) {
+  record("getPrivateProfileString",
+         {utf8(fromAnsi(section)), utf8(fromAnsi(key)), utf8(fromAnsi(defaultValue)), num(size), utf8(fromAnsi(file))});
+  fs::path path = resolve(fromAnsi(file));
+  std::optional<Bytes> content;
+  if (fs::is_regular_file(path) && !denied_.count(path.filename().string())) {
+    std::ifstream in(path, std::ios::binary);
+    content = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return ini::getProfileString(content, section, key, defaultValue, buffer, size, ini::isCp932LeadByte);
+}
+
+void SimDesktop::writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
+                                           const Bytes& file) {
+  record("writePrivateProfileString",
+         {utf8(fromAnsi(section)), utf8(fromAnsi(key)), utf8(fromAnsi(value)), utf8(fromAnsi(file))});
+  fs::path path = resolve(fromAnsi(file));
+  checkAccess(path);
+  std::optional<Bytes> content;
+  if (fs::is_regular_file(path)) {
+    std::ifstream in(path, std::ios::binary);
+    content = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  writeAtomically(path, ini::writeProfileString(content, section, key, value, ini::isCp932LeadByte),
+                  diskFullAfter_, attributes_);
+}
+
+// ------------------------------------------------------------------ forms
+
+void SimDesktop::loadForm(FormId id) {
+  if (form(id).loaded) return;
+  record("loadForm", {formName(id)});
+  const FormDecl& decl = formDeclaration(id);
+  Form& f = form(id);
+  f = Form{};
+  f.loaded = true;
+  f.width = decl.clientWidth + kOuterExtraWidth;
+  f.height = decl.clientHeight + kOuterExtraHeight;
+  for (const ControlDecl& c : decl.controls) {
+    Control state;
+    state.kind = c.kind;
+    state.text = Text(c.caption);
+    state.tabIndex = c.tabIndex;
+    f.controls[key(c.name, c.index)] = state;
+    if (c.isDefault) f.defaultButton = key(c.name, c.index);
+  }
+  raise(id, "", EventKind::Load);
+}
+
+void SimDesktop::showForm(FormId id, bool modal) {
+  if (!form(id).loaded) loadForm(id);
+  if (!form(id).loaded) return;
+  record("showForm", {formName(id), modal ? "modal" : "modeless"});
+  Form& f = form(id);
+  f.visible = true;
+  if (!f.everShown) {
+    f.everShown = true;
+    raise(id, "", EventKind::Resize);
+  }
+  makeActive(id);
+  if (!modal) return;
+  modalStack_.push_back(id);
+  auto& scripts = modalScripts_[id];
+  if (form(id).loaded && !scripts.empty()) {
+    std::function<void()> script = std::move(scripts.front());
+    scripts.pop_front();
+    script();
+  }
+  if (form(id).loaded) closeWindow(id);
+  modalStack_.pop_back();
+}
+
+void SimDesktop::unloadForm(FormId id) {
+  if (!form(id).loaded) return;
+  record("unloadForm", {formName(id)});
+  raise(id, "", EventKind::QueryUnload);
+  raise(id, "", EventKind::Unload);
+  Form& f = form(id);
+  f = Form{};
+  std::erase(activationHistory_, id);
+  if (active_ == id) {
+    active_.reset();
+    // Windows hands the activation back to the window that had it before.
+    for (auto it = activationHistory_.rbegin(); it != activationHistory_.rend(); ++it) {
+      const Form& previous = form(*it);
+      if (previous.loaded && previous.visible && previous.state != WindowState::Minimized) {
+        makeActive(*it);
+        break;
+      }
+    }
+  }
+}
+
+void SimDesktop::makeActive(FormId id) {
+  const Form& f = form(id);
+  if (active_ == id || !f.loaded || !f.visible || f.state == WindowState::Minimized) return;
+  active_ = id;
+  std::erase(activationHistory_, id);
+  activationHistory_.push_back(id);
+  raise(id, "", EventKind::Activate);
+}
+
+void SimDesktop::deactivate(FormId id) {
+  if (active_ == id) active_.reset();
+}
+
+bool SimDesktop::isFormLoaded(FormId id) const { return form(id).loaded; }
+bool SimDesktop::isFormVisible(FormId id) const { return form(id).visible; }
+
+bool SimDesktop::programEnded() const {
+  return std::none_of(forms_.begin(), forms_.end(), [](const auto& f) { return f.second.loaded; });
+}
+
+void SimDesktop::setFormVisible(FormId id, bool visible) {
+  record("setFormVisible", {formName(id), visible ? "true" : "false"});
+  if (!form(id).loaded && visible) loadForm(id);
+  form(id).visible = visible;
+  if (!visible) deactivate(id);
+}
+
+WindowState SimDesktop::formWindowState(FormId id) const { return form(id).state; }
+
+void SimDesktop::setFormWindowState(FormId id, WindowState state) {
+  record("setFormWindowState", {formName(id), num(static_cast<int>(state))});
+  Form& f = form(id);
+  if (f.state == state) return;
+  f.state = state;
+  if (state == WindowState::Minimized) deactivate(id);
+  raise(id, "", EventKind::Resize);
+}
+
+std::int32_t SimDesktop::formWidth(FormId id) const { return form(id).width; }
+std::int32_t SimDesktop::formHeight(FormId id) const { return form(id).height; }
+
+void SimDesktop::setFormWidth(FormId id, std::int32_t twips) {
+  record("setFormWidth", {formName(id), num(twips)});
+  if (std::exchange(form(id).width, twips) != twips) raise(id, "", EventKind::Resize);
+}
+
+void SimDesktop::setFormHeight(FormId id, std::int32_t twips) {
+  record("setFormHeight", {formName(id), num(twips)});
+  if (std::exchange(form(id).height, twips) != twips) raise(id, "", EventKind::Resize);
+}
+
+std::intptr_t SimDesktop::formHandle(FormId id) const {
+  return form(id).loaded ? 0x100 + 0x10 * static_cast<std::intptr_t>(id) : 0;
+}
+
+std::intptr_t SimDesktop::formIconHandle(FormId id) const {
+  return form(id).loaded ? 0x900 + static_cast<std::intptr_t>(id) : 0;
+}
+
+std::optional<FormId> SimDesktop::formOfHandle(std::intptr_t hwnd) const {
+  for (FormId id : {FormId::frmPyxtern, FormId::frmTork, FormId::frmSetPgm}) {
+    if (form(id).loaded && formHandle(id) == hwnd) return id;
+  }
+  return std::nullopt;
+}
+
+void SimDesktop::popupMenu(FormId id, std::string_view menu) {
+  record("popupMenu", {formName(id), std::string(menu)});
+  popupOpenOn_ = id;
+  if (!popupScripts_.empty()) {
+    std::function<void()> script = std::move(popupScripts_.front());
+    popupScripts_.pop_front();
+    script();
+  }
+  popupOpenOn_.reset();
+}
+
+// ------------------------------------------------------------------ controls
+
+Text SimDesktop::controlText(ControlRef ref) const { return control(ref).text; }
+
+void SimDesktop::setControlText(ControlRef ref, const Text& text) {
+  record("setControlText", {formName(ref.form) + "." + key(ref.name, ref.index), utf8(text)});
+  Control& c = control(ref);
+  if (c.text == text) return;
+  c.text = text;
+  EventArgs args;
+  args.index = ref.index;
+  raise(ref.form, ref.name, EventKind::Change, args);
+}
+
+void SimDesktop::clearList(ControlRef ref) {
+  record("clearList", {formName(ref.form) + "." + key(ref.name, ref.index)});
+  Control& c = control(ref);
+  c.items.clear();
+  c.listIndex = -1;
+  if (c.kind == ControlKind::ComboBox) c.text.clear();
+}
+
+void SimDesktop::addListItem(ControlRef ref, const Text& item) {
+  record("addListItem", {formName(ref.form) + "." + key(ref.name, ref.index), utf8(item)});
+  control(ref).items.push_back(item);
+}
+
+std::int32_t SimDesktop::listIndex(ControlRef ref) const { return control(ref).listIndex; }
+
+std::vector<Text> SimDesktop::listItems(ControlRef ref) const { return control(ref).items; }
+
+bool SimDesktop::isEnabled(ControlRef ref) const { return control(ref).enabled; }
+
+void SimDesktop::setFocus(ControlRef ref) {
+  record("setFocus", {formName(ref.form) + "." + key(ref.name, ref.index)});
+  Form& f = form(ref.form);
+  Control& c = control(ref);
+  if (!f.visible || f.state == WindowState::Minimized || !c.enabled || !c.visible) {
+    raiseError(ErrInvalidProcedureCall);
+  }
+  f.focus = key(ref.name, ref.index);
+}
+
+std::string SimDesktop::focusedControl() const {
+  if (!active_) return "";
+  const Form& f = form(*active_);
+  return f.focus.empty() ? "" : formName(*active_) + "." + f.focus;
+}
+
+void SimDesktop::setEnabled(ControlRef ref, bool enabled) {
+  record("setEnabled", {formName(ref.form) + "." + key(ref.name, ref.index), enabled ? "true" : "false"});
+  control(ref).enabled = enabled;
+}
+
+void SimDesktop::setDefaultButton(ControlRef ref) {
+  record("setDefaultButton", {formName(ref.form) + "." + key(ref.name, ref.index)});
+  control(ref);
+  form(ref.form).defaultButton = key(ref.name, ref.index);
+}
+
+void SimDesktop::setTabIndex(ControlRef ref, std::int16_t tabIndex) {
+  record("setTabIndex", {formName(ref.form) + "." + key(ref.name, ref.index), num(tabIndex)});
+  control(ref).tabIndex = tabIndex;
+}
+
+void SimDesktop::setMenuVisible(ControlRef ref, bool visible) {
+  record("setMenuVisible", {formName(ref.form) + "." + key(ref.name, ref.index), visible ? "true" : "false"});
+  control(ref).visible = visible;
+}
+
+bool SimDesktop::optionValue(ControlRef ref) const { return control(ref).value; }
+
+void SimDesktop::setOptionValue(ControlRef ref, bool selected) {
+  record("setOptionValue", {formName(ref.form) + "." + key(ref.name, ref.index), selected ? "true" : "false"});
+  Control& c = control(ref);
+  bool wasSelected = c.value;
+  if (selected) {
+    // Option buttons of one group (one control array) exclude each other.
+    for (auto& [name, other] : form(ref.form).controls) {
+      if (name.rfind(std::string(ref.name) + "(", 0) == 0) other.value = false;
+    }
+  }
+  c.value = selected;
+  if (selected && !wasSelected) {
+    EventArgs args;
+    args.index = ref.index;
+    raise(ref.form, ref.name, EventKind::Click, args);
+  }
+}
+
+// ------------------------------------------------------------------ dialogs
+
+std::int32_t SimDesktop::messageBox(const Text& prompt, std::int32_t buttonsAndIcon, const Text& title) {
+  record("messageBox", {utf8(prompt), num(buttonsAndIcon), utf8(title)});
+  messageBoxes_.push_back({prompt, buttonsAndIcon, title});
+  if (messageBoxAnswers_.empty()) return mb::ResultOk;
+  std::int32_t answer = messageBoxAnswers_.front();
+  messageBoxAnswers_.pop_front();
+  return answer;
+}
+
+Text SimDesktop::fileOpenDialog(ControlRef dialog, const FileDialogRequest& request) {
+  record("fileOpenDialog", {formName(dialog.form) + "." + key(dialog.name, dialog.index), utf8(request.filter),
+                            num(request.filterIndex), num(request.flags)});
+  if (fileDialogAnswers_.empty()) return Text();
+  Text answer = fileDialogAnswers_.front();
+  fileDialogAnswers_.pop_front();
+  return answer;
+}
+
+// ------------------------------------------------------------------ system
+
+Text SimDesktop::applicationDirectory() const { return fromUtf8(directory_.string()); }
+
+Text SimDesktop::commandLine() const {
+  const_cast<SimDesktop*>(this)->record("commandLine");
+  return commandLine_;
+}
+
+bool SimDesktop::previousInstance() const {
+  const_cast<SimDesktop*>(this)->record("previousInstance");
+  return previousInstance_;
+}
+
+std::int32_t SimDesktop::platformId() const {
+  const_cast<SimDesktop*>(this)->record("platformId");
+  if (!platformId_) raiseError(ErrInvalidProcedureCall);
+  return *platformId_;
+}
+
+Text SimDesktop::windowsDirectory() const { return platformId_ == 2 ? u"C:\\WINNT" : u"C:\\WINDOWS"; }
+
+Text SimDesktop::systemDirectory() const {
+  return platformId_ == 2 ? u"C:\\WINNT\\system32" : u"C:\\WINDOWS\\SYSTEM";
+}
+
+Text SimDesktop::toUpper(const Text& text) const {
+  Text upper = text;
+  for (char16_t& c : upper) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F)) {
+      c = static_cast<char16_t>(c - 0x20);
+    } else if (c >= 0xFF41 && c <= 0xFF5A) {  // full-width Latin
+      c = static_cast<char16_t>(c - 0x20);
+    } else if (c >= 0x450 && c <= 0x45F) {
+      c = static_cast<char16_t>(c - 0x50);
+    }
+  }
+  return upper;
+}
+
+// ------------------------------------------------------------------ atoms, hotkeys, hook, tray
+
+std::uint16_t SimDesktop::globalAddAtom(const Text& name) {
+  record("globalAddAtom", {utf8(name)});
+  auto [it, added] = atoms_.try_emplace(name, nextAtom_, 0);
+  if (added) ++nextAtom_;
+  ++it->second.second;
+  return it->second.first;
+}
+
+void SimDesktop::globalDeleteAtom(std::uint16_t atom) {
+  record("globalDeleteAtom", {num(atom)});
+  for (auto it = atoms_.begin(); it != atoms_.end(); ++it) {
+    if (it->second.first == atom) {
+      if (--it->second.second == 0) atoms_.erase(it);
+      return;
+    }
+  }
+}
+
+bool SimDesktop::registerHotKey(std::intptr_t hwnd, std::int32_t id, std::uint32_t modifiers,
+                                std::uint32_t virtualKey) {
+  record("registerHotKey", {num(hwnd), num(id), num(modifiers), num(virtualKey)});
+  if (foreignHotKeys_.count({modifiers, virtualKey})) return false;
+  for (const HotKey& h : hotKeys_) {
+    if ((h.modifiers == modifiers && h.virtualKey == virtualKey) || (h.hwnd == hwnd && h.id == id)) return false;
+  }
+  hotKeys_.push_back({hwnd, id, modifiers, virtualKey});
+  return true;
+}
+
+bool SimDesktop::unregisterHotKey(std::intptr_t hwnd, std::int32_t id) {
+  record("unregisterHotKey", {num(hwnd), num(id)});
+  auto removed = std::erase_if(hotKeys_, [&](const HotKey& h) { return h.hwnd == hwnd && h.id == id; });
+  return removed > 0;
+}
+
+std::intptr_t SimDesktop::hookWindowProc(std::intptr_t hwnd, WindowProcHook hook) {
+  record("hookWindowProc", {num(hwnd)});
+  auto current = currentProc_.try_emplace(hwnd, ownProcedureToken(hwnd)).first;
+  std::intptr_t previous = current->second;
+  std::intptr_t token = nextHookToken_++;
+  hooks_[token] = std::move(hook);
+  current->second = token;
+  return previous;
+}
+
+void SimDesktop::restoreWindowProc(std::intptr_t hwnd, std::intptr_t previous) {
+  record("restoreWindowProc", {num(hwnd), num(previous)});
+  currentProc_[hwnd] = previous;
+}
+
+std::intptr_t SimDesktop::callWindowProc(std::intptr_t previous, std::intptr_t hwnd, std::uint32_t message,
+                                         std::uintptr_t wParam, std::intptr_t lParam) {
+  record("callWindowProc", {num(previous), num(hwnd), num(message), num(static_cast<std::int64_t>(wParam))});
+  auto hook = hooks_.find(previous);
+  if (hook != hooks_.end()) return hook->second(hwnd, message, wParam, lParam);
+  // The window's own procedure: a mouse move becomes the form's MouseMove
+  // event with the position in twips; everything else needs no reaction.
+  std::optional<FormId> id = formOfHandle(hwnd);
+  if (id && message == kMouseMove) {
+    EventArgs args;
+    args.x = static_cast<float>((lParam & 0xFFFF) * twipsPerPixelX());
+    args.y = static_cast<float>(((lParam >> 16) & 0xFFFF) * twipsPerPixelX());
+    raise(*id, "", EventKind::MouseMove, args);
+  }
+  return 0;
+}
+
+void SimDesktop::deliverMessage(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam) {
+  auto current = currentProc_.find(hwnd);
+  std::intptr_t procedure = current == currentProc_.end() ? ownProcedureToken(hwnd) : current->second;
+  auto hook = hooks_.find(procedure);
+  if (hook != hooks_.end()) {
+    hook->second(hwnd, message, wParam, lParam);
+  } else {
+    callWindowProc(procedure, hwnd, message, wParam, lParam);
+  }
+}
+
+bool SimDesktop::shellNotifyIcon(std::uint32_t operation, const TrayRecord& r) {
+  record("shellNotifyIcon", {num(operation), num(r.cbSize), num(r.hWnd), num(r.uID), num(r.uFlags),
+                             num(r.uCallbackMessage), num(r.hIcon), utf8(r.szTip)});
+  auto id = std::make_pair(r.hWnd, r.uID);
+  switch (operation) {
+    case tray::Add:
+      return trayIcons_.emplace(id, r).second;
+    case tray::Modify:
+      if (!trayIcons_.count(id)) return false;
+      trayIcons_[id] = r;
+      return true;
+    case tray::Delete:
+      return trayIcons_.erase(id) > 0;
+    default:
+      return false;
+  }
+}
+
+// ------------------------------------------------------------------ starting things
+
+std::intptr_t SimDesktop::shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
+                                       const Text& parameters, const Text& directory, std::int32_t showCommand) {
+  record("shellExecute", {num(hwnd), utf8(operation), utf8(file), utf8(parameters), utf8(directory), num(showCommand)});
+  return 42;
+}
+
+void SimDesktop::startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) {
+  record("startProcess", {utf8(program), utf8(arguments), num(windowStyle)});
+  if (missingPrograms_.count(program)) raiseError(ErrFileNotFound);
+}
+
+// ------------------------------------------------------------------ the user
+
+void SimDesktop::type(ControlRef ref, const Text& text) {
+  makeActive(ref.form);
+  Control& c = control(ref);
+  if (!c.enabled) throw std::logic_error("typing into a disabled control");
+  form(ref.form).focus = key(ref.name, ref.index);
+  if (c.kind == ControlKind::ComboBox) c.listIndex = -1;
+  if (c.text == text) return;
+  c.text = text;
+  EventArgs args;
+  args.index = ref.index;
+  raise(ref.form, ref.name, EventKind::Change, args);
+}
+
+void SimDesktop::pickListItem(ControlRef ref, std::int32_t index) {
+  makeActive(ref.form);
+  Control& c = control(ref);
+  if (!c.enabled || index < 0 || static_cast<std::size_t>(index) >= c.items.size()) {
+    throw std::logic_error("no such list item to pick");
+  }
+  c.listIndex = index;
+  if (c.kind == ControlKind::ComboBox) c.text = c.items[static_cast<std::size_t>(index)];
+  form(ref.form).focus = key(ref.name, ref.index);
+  EventArgs args;
+  args.index = ref.index;
+  raise(ref.form, ref.name, EventKind::Click, args);
+}
+
+void SimDesktop::click(ControlRef ref) {
+  if (!modalStack_.empty() && modalStack_.back() != ref.form) throw std::logic_error("window blocked by a modal one");
+  makeActive(ref.form);
+  Control& c = control(ref);
+  if (!c.enabled || !c.visible) return;
+  if (c.kind == ControlKind::OptionButton) {
+    setOptionValue(ref, true);
+    return;
+  }
+  if (c.kind == ControlKind::Button) form(ref.form).focus = key(ref.name, ref.index);
+  EventArgs args;
+  args.index = ref.index;
+  raise(ref.form, ref.name, EventKind::Click, args);
+}
+
+void SimDesktop::pressKey(std::int16_t virtualKey, std::int16_t shift) {
+  if (!active_) return;
+  FormId id = *active_;
+  Form& f = form(id);
+  auto focused = f.controls.find(f.focus);
+  if (virtualKey == kKeyTab) {
+    // Next (Shift: previous) control with a tab stop, in tab order.
+    std::vector<std::pair<std::int16_t, std::string>> order;
+    for (const auto& [name, c] : f.controls) {
+      if (c.tabIndex >= 0 && c.enabled && c.visible) order.emplace_back(c.tabIndex, name);
+    }
+    if (order.empty()) return;
+    std::sort(order.begin(), order.end());
+    auto here = std::find_if(order.begin(), order.end(), [&](const auto& o) { return o.second == f.focus; });
+    std::size_t at = here == order.end() ? order.size() - 1 : static_cast<std::size_t>(here - order.begin());
+    at = (shift & 1) ? (at + order.size() - 1) % order.size() : (at + 1) % order.size();
+    f.focus = order[at].second;
+    return;
+  }
+  if (virtualKey == kKeyEscape) return;  // no control answers Escape
+  if (virtualKey == kKeyReturn) {
+    std::string target;
+    if (focused != f.controls.end() && focused->second.kind == ControlKind::Button) {
+      target = f.focus;
+    } else {
+      target = f.defaultButton;
+    }
+    auto button = f.controls.find(target);
+    if (button != f.controls.end() && button->second.enabled) raise(id, target, EventKind::Click);
+    if (!target.empty()) return;
+  }
+  if (focused == f.controls.end()) return;
+  std::string name = focused->first;
+  EventArgs args;
+  args.keyCode = virtualKey;
+  args.shift = shift;
+  std::size_t paren = name.find('(');
+  if (paren != std::string::npos) {
+    args.index = static_cast<std::int16_t>(std::stoi(name.substr(paren + 1)));
+    name.resize(paren);
+  }
+  raise(id, name, EventKind::KeyDown, args);
+}
+
+void SimDesktop::closeWindow(FormId id) { unloadForm(id); }
+
+void SimDesktop::minimize(FormId id) {
+  Form& f = form(id);
+  if (f.state == WindowState::Minimized) return;
+  f.state = WindowState::Minimized;
+  deactivate(id);
+  raise(id, "", EventKind::Resize);
+}
+
+void SimDesktop::maximize(FormId id) {
+  Form& f = form(id);
+  if (f.state == WindowState::Maximized) return;
+  f.state = WindowState::Maximized;
+  raise(id, "", EventKind::Resize);
+}
+
+void SimDesktop::resizeTo(FormId id, std::int32_t widthTwips, std::int32_t heightTwips) {
+  Form& f = form(id);
+  f.width = widthTwips;
+  f.height = heightTwips;
+  raise(id, "", EventKind::Resize);
+}
+
+void SimDesktop::switchAway() { active_.reset(); }
+
+void SimDesktop::activate(FormId id) { makeActive(id); }
+
+void SimDesktop::rightClick(FormId id) {
+  EventArgs args;
+  args.button = 2;
+  raise(id, "", EventKind::MouseDown, args);
+}
+
+void SimDesktop::trayMouse(std::uint32_t mouseMessage) {
+  if (trayIcons_.empty()) throw std::logic_error("no tray icon to click");
+  const TrayRecord& icon = trayIcons_.begin()->second;
+  deliverMessage(icon.hWnd, icon.uCallbackMessage, icon.uID, static_cast<std::intptr_t>(mouseMessage));
+}
+
+void SimDesktop::pressHotKey(std::uint32_t modifiers, std::uint32_t virtualKey) {
+  for (const HotKey& h : hotKeys_) {
+    if (h.modifiers == modifiers && h.virtualKey == virtualKey) {
+      deliverMessage(h.hwnd, 0x312, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(h.id)),
+                     static_cast<std::intptr_t>(modifiers | (virtualKey << 16)));
+      return;
+    }
+  }
+}
+
+void SimDesktop::chooseMenuItem(std::string_view item) {
+  if (!popupOpenOn_) throw std::logic_error("no popup menu is open");
+  raise(*popupOpenOn_, item, EventKind::Click);
+}
+
+}  // namespace pyx

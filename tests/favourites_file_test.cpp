@@ -1,0 +1,213 @@
+// The favourites file "pyxtern.txt": how its lines are read into the table and
+// the name list, and how it is appended to, rewritten and removed.
+#include <string>
+#include <vector>
+
+#include "tests/sim_fixture.h"
+
+namespace pyx::testing {
+namespace {
+
+using FavouritesFile = SimTest;
+
+struct ReadCase {
+  const char* what;
+  std::string file;
+  std::vector<std::string> names;       // as listed
+  std::vector<std::string> paths;       // as held in the table
+};
+
+class FavouritesRead : public SimTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(FavouritesRead, ListsNamesAndKeepsPaths) {
+  const ReadCase& c = GetParam();
+  writeFavourites(c.file);
+  startProgram();
+  EXPECT_EQ(names(), c.names);
+  std::vector<std::string> paths;
+  if (app->com.gblnOkiniFile && app->com.hasOkiniTable() && !c.paths.empty()) {
+    for (int i = 0; i <= app->com.gintOkiniMax; ++i) paths.push_back(toUtf8(app->com.okini(i).Path));
+  }
+  EXPECT_EQ(paths, c.paths);
+  EXPECT_TRUE(sim.messageBoxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineForms, FavouritesRead,
+    ::testing::Values(
+        ReadCase{"japanese", "メモ;C:\\memo.txt\r\n", {"メモ"}, {"C:\\memo.txt"}},
+        ReadCase{"spaces around the semicolon", "abc ; C:\\x\r\n", {"abc"}, {" C:\\x"}},
+        ReadCase{"path keeps further semicolons", "a;b;c\r\n", {"a"}, {"b;c"}},
+        ReadCase{"empty name", ";C:\\x\r\n", {""}, {"C:\\x"}},
+        ReadCase{"padded form", "abc                                     ;C:\\x\r\n", {"abc"}, {"C:\\x"}},
+        ReadCase{"last line without line end", "a;1\r\nb;2", {"a", "b"}, {"1", "2"}},
+        ReadCase{"carriage return alone ends a line", "a;1\rb;2\r", {"a", "b"}, {"1", "2"}},
+        ReadCase{"line feed alone does not", "a;1\nb;2\r\n", {"a"}, {"1\nb;2"}},
+        ReadCase{"empty line ends the list", "a;1\r\n\r\nb;2\r\n", {"a"}, {"1"}},
+        ReadCase{"line of spaces ends the list", "a;1\r\n   \r\nb;2\r\n", {"a"}, {"1"}},
+        ReadCase{"ideographic space is not trimmed", "\u3000x;1\r\n", {"\u3000x"}, {"1"}},
+        ReadCase{"empty file", "", {}, {}},
+        ReadCase{"first line empty", "\r\na;1\r\n", {}, {}}),
+    [](const auto& info) {
+      std::string name;
+      for (char ch : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      return name;
+    });
+
+TEST_F(FavouritesFile, FortyCharacterNamesAreCountedInCharacters) {
+  std::string longName(45, 'n');
+  std::string japanese = "日本語の名前";  // six characters, twelve bytes in the file
+  writeFavourites(longName + ";C:\\a.exe\r\n" + japanese + ";C:\\b.txt\r\n");
+  startProgram();
+  EXPECT_EQ(names(), (std::vector<std::string>{std::string(40, 'n'), japanese}));
+
+  launch(japanese);
+  EXPECT_EQ(favourites(), padded(japanese, "C:\\b.txt") + padded(std::string(40, 'n'), "C:\\a.exe"));
+  Bytes bytes = *sim.fileContent("pyxtern.txt");
+  EXPECT_EQ(bytes.substr(0, 12 + 34 + 1), sim.toAnsi(fromUtf8(japanese)) + std::string(34, ' ') + ";");
+}
+
+TEST_F(FavouritesFile, ReadsTheLargestTableAndRefusesOneEntryMore) {
+  std::string file;
+  for (int i = 0; i < 32767; ++i) file += "n" + std::to_string(i) + ";p\r\n";
+  writeFavourites(file);
+  startProgram();
+  EXPECT_EQ(sim.listItems(kNameBox).size(), 32767u);
+  EXPECT_EQ(app->com.gintOkiniMax, 32766);
+  EXPECT_TRUE(sim.messageBoxes().empty());
+
+  SimDesktop fresh;
+  Application more(fresh);
+  fresh.putFile("pyxtern.txt", file + "last;p\r\nbeyond;p\r\n");
+  more.run();
+  ASSERT_EQ(fresh.messageBoxes().size(), 1u);
+  EXPECT_EQ(toUtf8(fresh.messageBoxes()[0].prompt), "6\r\npfrmPyxtern_Form_Activate\r\nオーバーフローしました。");
+  EXPECT_EQ(fresh.messageBoxes()[0].flags, mb::Critical);
+  EXPECT_EQ(toUtf8(fresh.messageBoxes()[0].title), "ぴくせるん");
+}
+
+TEST_F(FavouritesFile, MalformedLineIsNamedAndTheProgramEndsWithTheFileUntouched) {
+  const std::string file = "a;1\r\nno semicolon here\r\nb;2\r\n";
+  writeFavourites(file);
+  startProgram();
+  ASSERT_EQ(sim.messageBoxes().size(), 1u);
+  std::string text = toUtf8(sim.messageBoxes()[0].prompt);
+  EXPECT_NE(text.find(appDir() + "\\pyxtern.txt"), std::string::npos) << text;
+  EXPECT_NE(text.find("2行目"), std::string::npos) << text;
+  EXPECT_NE(text.find("no semicolon here"), std::string::npos) << text;
+  EXPECT_EQ(sim.messageBoxes()[0].flags, mb::Critical);
+  EXPECT_TRUE(sim.programEnded());
+  EXPECT_FALSE(sim.trayIconShown());
+  EXPECT_EQ(favourites(), file);
+}
+
+TEST_F(FavouritesFile, HiddenOrSystemFileCountsAsMissing) {
+  for (std::uint32_t attributes : {attr::Hidden, attr::System}) {
+    SimDesktop desk;
+    desk.putFile("pyxtern.txt", "a;1\r\n", attributes);
+    Application program(desk);
+    program.run();
+    EXPECT_FALSE(program.com.gblnOkiniFile);
+    EXPECT_TRUE(desk.listItems(kNameBox).empty());
+    EXPECT_EQ(desk.attributesOf("pyxtern.txt"), attributes) << "attributes of a file that was not found stay";
+  }
+}
+
+TEST_F(FavouritesFile, ReadOnlyFileIsFoundAndLosesItsAttributes) {
+  writeFavourites("a;1\r\n", attr::ReadOnly | attr::Archive);
+  startProgram();
+  EXPECT_TRUE(app->com.gblnOkiniFile);
+  EXPECT_EQ(sim.attributesOf("pyxtern.txt"), attr::Normal);
+  EXPECT_EQ(names(), std::vector<std::string>{"a"});
+}
+
+TEST_F(FavouritesFile, CompactRewriteTrimsAndDropsNamelessEntries) {
+  writeFavourites("abc ; C:\\x\r\n;C:\\nameless\r\nd;C:\\d \r\n");
+  startProgram();
+  app->com.pWriteOkiniFileCompact();
+  EXPECT_EQ(favourites(), "abc;C:\\x\r\nd;C:\\d\r\n");
+}
+
+TEST_F(FavouritesFile, PaddedAndCompactFormsRoundTrip) {
+  writeFavourites("メモ;C:\\memo.txt\r\nb;C:\\b.exe /x\r\n");
+  startProgram();
+  app->com.pWriteOkiniFilePadded();
+  EXPECT_EQ(favourites(), padded("メモ", "C:\\memo.txt") + padded("b", "C:\\b.exe /x"));
+  app->funcStart.pfrmPyxtern_Form_Activate();
+  EXPECT_EQ(names(), (std::vector<std::string>{"メモ", "b"}));
+  app->com.pWriteOkiniFileCompact();
+  EXPECT_EQ(favourites(), "メモ;C:\\memo.txt\r\nb;C:\\b.exe /x\r\n");
+}
+
+TEST_F(FavouritesFile, AppendCreatesTheFile) {
+  startProgram();
+  app->com.pAppendOkiniFile(u" メモ ", u" C:\\memo.txt ");
+  EXPECT_EQ(favourites(), "メモ;C:\\memo.txt\r\n");
+}
+
+TEST_F(FavouritesFile, AppendEndsAnUnterminatedLastLineInsteadOfMergingWithIt) {
+  writeFavourites("a;C:\\a.txt");
+  startProgram();
+  app->com.pAppendOkiniFile(u"b", u"C:\\b.txt");
+  EXPECT_EQ(favourites(), "a;C:\\a.txt\r\nb;C:\\b.txt\r\n");
+  app->funcStart.pfrmPyxtern_Form_Activate();
+  EXPECT_EQ(names(), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(FavouritesFile, AppendPutsTheNewFavouriteWhereTheListEnds) {
+  writeFavourites("a;1\r\n\r\nnotes kept below\r\n");
+  startProgram();
+  app->com.pAppendOkiniFile(u"b", u"2");
+  EXPECT_EQ(favourites(), "a;1\r\nb;2\r\n\r\nnotes kept below\r\n");
+}
+
+TEST_F(FavouritesFile, RewritesKeepTheUnreadRemainderByteForByte) {
+  const std::string remainder = "\r\nold;C:\\old.exe\r\nfree text without semicolon\r\n  trailing";
+  writeFavourites("a;1\r\nb;2\r\n" + remainder);
+  startProgram();
+  app->com.pWriteOkiniFilePadded();
+  EXPECT_EQ(favourites(), padded("a", "1") + padded("b", "2") + remainder);
+  app->com.pWriteOkiniFileCompact();
+  EXPECT_EQ(favourites(), "a;1\r\nb;2\r\n" + remainder);
+}
+
+TEST_F(FavouritesFile, RemovalDeletesTheFileUnlessLinesBelowTheListRemain) {
+  writeFavourites("only;1\r\n");
+  startProgram();
+  app->com.pRemoveOkiniFile();
+  EXPECT_EQ(favourites(), "<missing>");
+  EXPECT_FALSE(app->com.gblnOkiniFile);
+
+  writeFavourites("only;1\r\n\r\nkept;2\r\n");
+  app->com.gblnOkiniFile = true;
+  app->com.pRemoveOkiniFile();
+  EXPECT_EQ(favourites(), "\r\nkept;2\r\n");
+  EXPECT_FALSE(app->com.gblnOkiniFile);
+}
+
+TEST_F(FavouritesFile, RewriteThatFailsPartWayLeavesTheOldFileWhole) {
+  const std::string file = "a;C:\\a.txt\r\nb;C:\\b.txt\r\nc;C:\\c.txt\r\n";
+  writeFavourites(file);
+  startProgram();
+  Bytes before = *sim.fileContent("pyxtern.txt");
+  sim.failWritesAfter(50);
+  launch("c");
+  EXPECT_EQ(*sim.fileContent("pyxtern.txt"), before);
+  ASSERT_FALSE(sim.messageBoxes().empty());
+  EXPECT_EQ(toUtf8(sim.messageBoxes()[0].prompt),
+            "61\r\npfrmPyxtern_cmdOK_Click\r\nディスクの空き容量が不足しています。");
+  EXPECT_TRUE(sim.callsTo("shellExecute").empty()) << "nothing starts after a failed rewrite";
+  EXPECT_FALSE(std::filesystem::exists(sim.directory() / "pyxtern.txt.tmp"));
+}
+
+TEST_F(FavouritesFile, UnreadableFileIsReportedByTheReader) {
+  writeFavourites("a;1\r\n");
+  sim.denyAccess("pyxtern.txt");
+  startProgram();
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0], "70\r\npfrmPyxtern_Form_Activate\r\n書き込みできません。");
+  EXPECT_FALSE(sim.programEnded());
+}
+
+}  // namespace
+}  // namespace pyx::testing

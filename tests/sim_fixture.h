@@ -1,0 +1,79 @@
+// A fresh program on a fresh simulated desktop for every test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/application.h"
+#include "platform/sim/sim_desktop.h"
+
+namespace pyx::testing {
+
+inline constexpr ControlRef kNameBox{FormId::frmPyxtern, "cmbFileName"};
+inline constexpr ControlRef kOk{FormId::frmPyxtern, "cmdOK"};
+
+class SimTest : public ::testing::Test {
+ protected:
+  SimDesktop sim;
+  std::unique_ptr<Application> app;
+
+  // Starts the program as the user would; the launcher window is shown and active.
+  void startProgram() {
+    app = std::make_unique<Application>(sim);
+    app->run();
+  }
+
+  // Writes the favourites file; `text` is UTF-8 and is stored in code page 932.
+  void writeFavourites(const std::string& text, std::uint32_t attributes = attr::Archive) {
+    sim.putFile("pyxtern.txt", sim.toAnsi(fromUtf8(text)), attributes);
+  }
+  // The favourites file decoded from code page 932 into UTF-8; "<missing>" when absent.
+  std::string favourites() const {
+    auto bytes = sim.fileContent("pyxtern.txt");
+    return bytes ? toUtf8(sim.fromAnsi(*bytes)) : "<missing>";
+  }
+
+  void launch(const std::string& typed) {
+    sim.type(kNameBox, fromUtf8(typed));
+    sim.pressKey(13);
+  }
+
+  std::vector<std::string> names() const {
+    std::vector<std::string> result;
+    for (const Text& item : sim.listItems(kNameBox)) result.push_back(toUtf8(item));
+    return result;
+  }
+
+  std::vector<std::string> callNames() const {
+    std::vector<std::string> result;
+    for (const SimCall& call : sim.calls()) result.push_back(call.name);
+    return result;
+  }
+
+  std::vector<std::string> messages() const {
+    std::vector<std::string> result;
+    for (const SimMessageBox& box : sim.messageBoxes()) result.push_back(toUtf8(box.prompt));
+    return result;
+  }
+
+  // "program|arguments" of every process start.
+  std::vector<std::string> processStarts() const {
+    std::vector<std::string> result;
+    for (const SimCall& call : sim.callsTo("startProcess")) result.push_back(call.args[0] + "|" + call.args[1]);
+    return result;
+  }
+
+  std::string appDir() const { return sim.directory().string(); }
+};
+
+// A favourites line in the padded form: the name padded to 40 characters.
+inline std::string padded(const std::string& name, const std::string& path) {
+  Text n = fromUtf8(name);
+  n.resize(40, u' ');
+  return toUtf8(n) + ";" + path + "\r\n";
+}
+
+}  // namespace pyx::testing

@@ -1,0 +1,18 @@
+# Installs the Debian packages named as arguments when any is missing.
+# Sourced by ./run and ./test; idempotent; uses sudo when not root.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Packages the native build and its tests need.
+NATIVE_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev)
