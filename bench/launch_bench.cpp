@@ -14,7 +14,8 @@ using namespace pyx;
 
 Bytes favouritesFile(int entries) {
   Bytes file;
-  for (int i = 0; i < entries; ++i) file += "favourite" + std::to_string(i) + ";C:\\Docs\\file" + std::to_string(i) + ".txt\r\n";
+  for (int i = 0; i < entries; ++i)
+    file += "favourite" + std::to_string(i) + ";C:\\Docs\\file" + std::to_string(i) + ".txt\r\n";
   return file;
 }
 

@@ -5,16 +5,13 @@
 namespace pyx {
 
 Application::Application(Platform& platform)
-    : platform(platform),
-      com(platform),
-      iniFile(*this),
-      funcStart(*this),
-      funcTork(*this),
-      setPgm(*this) {
+    : platform(platform), com(platform), iniFile(*this), funcStart(*this), funcTork(*this), setPgm(*this) {
   platform.setEventSink(this);
 }
 
-Application::~Application() { platform.setEventSink(nullptr); }
+Application::~Application() {
+  platform.setEventSink(nullptr);
+}
 
 void Application::run() {
   platform.loadForm(FormId::frmPyxtern);

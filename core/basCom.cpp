@@ -16,7 +16,7 @@ enum class ScanEnd { EndOfFile, EmptyLine, Malformed, Overflow };
 
 struct ScanResult {
   ScanEnd end = ScanEnd::EndOfFile;
-  std::size_t unreadFrom = 0;  // first byte that no reader takes in
+  std::size_t unreadFrom = 0;   // first byte that no reader takes in
   std::int32_t lineNumber = 0;  // 1-based number of the line that ended the scan
   Text line;                    // that line, trimmed
 };
@@ -77,7 +77,9 @@ Text basCom::favouritesFilePath() const {
   return platform_.applicationDirectory() + u"\\" + kFavouritesFileName;
 }
 
-Text basCom::settingsFilePath() const { return platform_.applicationDirectory() + u"\\" + kSettingsFileName; }
+Text basCom::settingsFilePath() const {
+  return platform_.applicationDirectory() + u"\\" + kSettingsFileName;
+}
 
 void basCom::pCheckOkiniFile() {
   Text path = favouritesFilePath();
@@ -121,7 +123,9 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
   return true;
 }
 
-Bytes basCom::lineBytes(const Text& line) const { return platform_.toAnsi(line) + kLineEnd; }
+Bytes basCom::lineBytes(const Text& line) const {
+  return platform_.toAnsi(line) + kLineEnd;
+}
 
 basCom::SplitFile basCom::splitAtListEnd(bool mustExist) const {
   Bytes content;

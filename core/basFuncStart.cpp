@@ -42,7 +42,8 @@ Text removeAll(TextView text, char16_t c) {
 
 }  // namespace
 
-basFuncStart::basFuncStart(Application& app) : app_(app), trap_(app.platform, formDeclaration(kLauncher).caption) {}
+basFuncStart::basFuncStart(Application& app)
+    : app_(app), trap_(app.platform, formDeclaration(kLauncher).caption) {}
 
 void basFuncStart::showMessage(const Text& text, std::int32_t icon) {
   app_.platform.messageBox(text, icon, Text(formDeclaration(kLauncher).caption));
@@ -217,7 +218,8 @@ bool basFuncStart::mKenskHit(Text& index) {
       }
     };
     pass([&](const Text& name) { return name == typed; });
-    if (trimSpaces(index).empty()) pass([&](const Text& name) { return name.substr(0, typed.size()) == typed; });
+    if (trimSpaces(index).empty())
+      pass([&](const Text& name) { return name.substr(0, typed.size()) == typed; });
     if (trimSpaces(index).empty()) pass([&](const Text& name) { return contains(name, typed); });
     hit = !trimSpaces(index).empty();
   });
@@ -236,8 +238,8 @@ std::int16_t basFuncStart::mStrat_Files(Text& path) {
       platform.startProcess(trimSpaces(TextView(unquoted).substr(0, end)),
                             trimSpaces(TextView(unquoted).substr(end)), kNormalFocus);
     } else if (contains(path, u".")) {
-      platform.shellExecute(platform.formHandle(kLauncher), u"open", path, Text(), platform.applicationDirectory(),
-                            kNormalFocus);
+      platform.shellExecute(platform.formHandle(kLauncher), u"open", path, Text(),
+                            platform.applicationDirectory(), kNormalFocus);
     } else {
       Text program, arguments;
       if (com.gstrOpenType != u"0") {
@@ -352,10 +354,9 @@ void basFuncStart::pfrmPyxtern_Form_MouseDown(std::int16_t button) {
 
 std::int16_t basFuncStart::pfrmPyxtern_Hook(std::intptr_t hwnd) {
   return trap_.run(u"pfrmPyxtern_Hook", [&] {
-    app_.com.glngPrevWndProc = app_.platform.hookWindowProc(
-        hwnd, [this](std::intptr_t h, std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-          return mWndProc(h, m, w, l);
-        });
+    app_.com.glngPrevWndProc =
+        app_.platform.hookWindowProc(hwnd, [this](std::intptr_t h, std::uint32_t m, std::uintptr_t w,
+                                                  std::intptr_t l) { return mWndProc(h, m, w, l); });
   });
 }
 

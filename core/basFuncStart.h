@@ -62,7 +62,8 @@ class basFuncStart {
  private:
   std::int32_t mGet_OSType();
   bool mKenskHit(Text& index);
-  std::intptr_t mWndProc(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+  std::intptr_t mWndProc(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
+                         std::intptr_t lParam);
 
   // The path of a built-in name (upper case), if it is one.
   std::optional<Text> builtInPath(const Text& upperName) const;

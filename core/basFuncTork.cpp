@@ -20,7 +20,8 @@ std::int16_t basFuncTork::pfrmTork_Form_Load() {
     platform.setEnabled({kTork, "lstFileName"}, com.gblnOkiniFile);
     platform.setEnabled({kTork, "cmdDelete"}, com.gblnOkiniFile);
     if (!com.pReadOkiniFile({kTork, "lstFileName"}, kTork)) return;
-    const char* tabOrder[] = {"txtOkini", "cmdSanshou", "txtPath", "lstFileName", "cmdTork", "cmdDelete", "cmdRturn"};
+    const char* tabOrder[] = {"txtOkini", "cmdSanshou", "txtPath", "lstFileName",
+                              "cmdTork",  "cmdDelete",  "cmdRturn"};
     for (std::int16_t i = 0; i < 7; ++i) platform.setTabIndex({kTork, tabOrder[i]}, i);
     platform.setTabIndex({kTork, "cmdTeis"}, 7);
     platform.setControlText({kTork, "txtPath"}, com.gstrTorkPath);

@@ -32,8 +32,8 @@ std::int16_t basIniFIle::pSetIniFileItem(const Text& file, const Text& section, 
                                          const Text& value) {
   return trap_.run(u"pSetIniFileItem", [&] {
     const Platform& platform = app_.platform;
-    app_.platform.writePrivateProfileString(platform.toAnsi(section), platform.toAnsi(key), platform.toAnsi(value),
-                                            platform.toAnsi(file));
+    app_.platform.writePrivateProfileString(platform.toAnsi(section), platform.toAnsi(key),
+                                            platform.toAnsi(value), platform.toAnsi(file));
   });
 }
 
@@ -83,8 +83,8 @@ std::int16_t basIniFIle::readHotKey(TextView procedure, TextView section, std::i
     if (ctrl == u"1") modifiers = hotkeymod::Ctrl;
     if (shift == u"1") modifiers += hotkeymod::Shift;
     if (alt == u"1") modifiers += hotkeymod::Alt;
-    auto virtualKey = parseInteger(key, std::numeric_limits<std::int32_t>::min(),
-                                   std::numeric_limits<std::int32_t>::max());
+    auto virtualKey =
+        parseInteger(key, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
     app_.platform.registerHotKey(app_.platform.formHandle(FormId::frmPyxtern), atom, modifiers,
                                  static_cast<std::uint32_t>(virtualKey));
   });

@@ -24,8 +24,8 @@ class basIniFIle {
   explicit basIniFIle(Application& app);
 
   // Reads one item into `result`; -1 when at least one byte came back.
-  std::int16_t pGetIniFileItem(const Text& file, const Text& section, const Text& key, const Text& defaultText,
-                               Text& result);
+  std::int16_t pGetIniFileItem(const Text& file, const Text& section, const Text& key,
+                               const Text& defaultText, Text& result);
   // Writes one item; 0 when the write failed (after reporting it).
   std::int16_t pSetIniFileItem(const Text& file, const Text& section, const Text& key, const Text& value);
   // Cuts `text` to `byteCount` bytes of its ANSI form without leaving half a

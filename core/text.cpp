@@ -17,7 +17,9 @@ Text padOrCut(TextView text, std::size_t length) {
   return result;
 }
 
-Text decimal(std::int64_t value) { return fromUtf8(std::to_string(value)); }
+Text decimal(std::int64_t value) {
+  return fromUtf8(std::to_string(value));
+}
 
 std::int64_t parseInteger(TextView text, std::int64_t min, std::int64_t max) {
   Text trimmed = trimSpaces(text);
@@ -80,7 +82,8 @@ Text fromUtf8(std::string_view utf8) {
       i += 1;
     } else if (extra < 4 && i + extra < utf8.size()) {
       c = b & (0x3F >> extra);
-      for (std::size_t k = 1; k <= extra; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+      for (std::size_t k = 1; k <= extra; ++k)
+        c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
       i += extra + 1;
     } else {
       i += 1;
@@ -96,6 +99,8 @@ Text fromUtf8(std::string_view utf8) {
   return out;
 }
 
-bool contains(TextView haystack, TextView needle) { return haystack.find(needle) != TextView::npos; }
+bool contains(TextView haystack, TextView needle) {
+  return haystack.find(needle) != TextView::npos;
+}
 
 }  // namespace pyx

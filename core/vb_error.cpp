@@ -38,6 +38,8 @@ Text errorDescription(std::int32_t number) {
   }
 }
 
-void raiseError(std::int32_t number) { throw RuntimeError(number); }
+void raiseError(std::int32_t number) {
+  throw RuntimeError(number);
+}
 
 }  // namespace pyx

@@ -21,7 +21,7 @@ struct ControlDecl {
   std::string_view name;
   std::int16_t index;  // element of a control array, or -1
   ControlKind kind;
-  std::u16string_view caption;  // a menu item captioned "-" is a separator
+  std::u16string_view caption;            // a menu item captioned "-" is a separator
   std::int32_t left, top, width, height;  // twips; inside a frame relative to the frame
   std::int16_t tabIndex;                  // -1: no tab stop
   bool isDefault;                         // the default button (Enter)

@@ -25,20 +25,26 @@ constexpr ControlDecl kControls[] = {
     {"mnuEnd", -1, K::Menu, u"終了", 0, 0, 0, 0, -1, false, "mnuPopup"},
 };
 
-void unloadLauncher(Application& app, EventArgs&) { app.platform.unloadForm(FormId::frmPyxtern); }
+void unloadLauncher(Application& app, EventArgs&) {
+  app.platform.unloadForm(FormId::frmPyxtern);
+}
 
 constexpr EventDecl kEvents[] = {
     {"", E::Load, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_Form_Load(); }},
     {"", E::Activate, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_Form_Activate(); }},
     {"", E::MouseMove,
-     [](Application& app, EventArgs& a) { app.funcStart.pfrmPyxtern_Form_MouseMove(a.button, a.shift, a.x, a.y); }},
-    {"", E::MouseDown, [](Application& app, EventArgs& a) { app.funcStart.pfrmPyxtern_Form_MouseDown(a.button); }},
+     [](Application& app, EventArgs& a) {
+       app.funcStart.pfrmPyxtern_Form_MouseMove(a.button, a.shift, a.x, a.y);
+     }},
+    {"", E::MouseDown,
+     [](Application& app, EventArgs& a) { app.funcStart.pfrmPyxtern_Form_MouseDown(a.button); }},
     {"", E::QueryUnload, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_Form_QueryUnload(); }},
     {"", E::Resize, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_Form_Resize(); }},
     {"", E::Unload, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_Form_Unload(); }},
     {"cmdOK", E::Click, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_cmdOK_Click(); }},
     {"cmdCancel", E::Click, unloadLauncher},
-    {"cmdSanshou", E::Click, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_cmdSanshou_Click(); }},
+    {"cmdSanshou", E::Click,
+     [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_cmdSanshou_Click(); }},
     {"cmdTork", E::Click, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_cmdTork_Click(); }},
     {"mnuSet", E::Click, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_mnuSet_Click(); }},
     {"mnuHelp", E::Click, [](Application& app, EventArgs&) { app.funcStart.pfrmPyxtern_mnuHelp_Click(); }},
@@ -47,6 +53,7 @@ constexpr EventDecl kEvents[] = {
 
 }  // namespace
 
-extern const FormDecl kFrmPyxtern{FormId::frmPyxtern, "frmPyxtern", u"ぴくせるん", 5820, 1635, true, kControls, kEvents};
+extern const FormDecl kFrmPyxtern{FormId::frmPyxtern, "frmPyxtern", u"ぴくせるん", 5820, 1635, true,
+                                  kControls,          kEvents};
 
 }  // namespace pyx

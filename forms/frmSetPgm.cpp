@@ -17,7 +17,8 @@ constexpr ControlDecl kControls[] = {
     {"txtHotKey_Def", 1, K::TextBox, u"Text1", 1050, 735, 2730, 285, 1, false, "fraSet_HotKey"},
     {"fraOpen", -1, K::Frame, u"フォルダ起動タイプ", 300, 1620, 4080, 930, -1, false, ""},
     {"optType", 0, K::OptionButton, u"IEタイプ(初心者向)", 210, 270, 3495, 240, 2, false, "fraOpen"},
-    {"optType", 1, K::OptionButton, u"Exploreタイプ(ヘビーユーザー向)", 210, 555, 3495, 240, 3, false, "fraOpen"},
+    {"optType", 1, K::OptionButton, u"Exploreタイプ(ヘビーユーザー向)", 210, 555, 3495, 240, 3, false,
+     "fraOpen"},
     {"fraTork", -1, K::Frame, u"登録画面設定", 300, 2670, 4065, 1275, -1, false, ""},
     {"lblTorkEnd", -1, K::Label, u"登録・訂正・削除後", 255, 255, 1440, 180, -1, false, "fraTork"},
     {"optTork", 0, K::OptionButton, u"登録画面を閉じる", 255, 540, 3150, 180, 4, false, "fraTork"},
@@ -29,11 +30,13 @@ constexpr ControlDecl kControls[] = {
 };
 
 constexpr EventDecl kEvents[] = {
-    {"cmdChancel", EventKind::Click, [](Application& app, EventArgs&) { app.platform.unloadForm(FormId::frmSetPgm); }},
+    {"cmdChancel", EventKind::Click,
+     [](Application& app, EventArgs&) { app.platform.unloadForm(FormId::frmSetPgm); }},
 };
 
 }  // namespace
 
-extern const FormDecl kFrmSetPgm{FormId::frmSetPgm, "frmSetPgm", u"各種設定", 4695, 4605, false, kControls, kEvents};
+extern const FormDecl kFrmSetPgm{FormId::frmSetPgm, "frmSetPgm", u"各種設定", 4695, 4605, false,
+                                 kControls,         kEvents};
 
 }  // namespace pyx

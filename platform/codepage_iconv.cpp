@@ -81,7 +81,8 @@ Text IconvCodePage::fromAnsi(const Bytes& bytes) const {
                                   out[written++] = static_cast<char>(kInvalidSequence & 0xFF);
                                   out[written++] = static_cast<char>(kInvalidSequence >> 8);
                                   unsigned char lead = static_cast<unsigned char>(in[0]);
-                                  bool doubleByte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+                                  bool doubleByte =
+                                      (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
                                   return (doubleByte && left >= 2) ? std::size_t{2} : std::size_t{1};
                                 });
   Text text;

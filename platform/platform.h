@@ -32,7 +32,18 @@ struct ControlRef {
 
 enum class WindowState : std::int16_t { Normal = 0, Minimized = 1, Maximized = 2 };
 
-enum class EventKind { Load, Activate, MouseMove, MouseDown, QueryUnload, Resize, Unload, Click, KeyDown, Change };
+enum class EventKind {
+  Load,
+  Activate,
+  MouseMove,
+  MouseDown,
+  QueryUnload,
+  Resize,
+  Unload,
+  Click,
+  KeyDown,
+  Change
+};
 
 // Arguments of a window event. Key-down handlers may set keyCode and shift
 // to 0 to swallow the key.
@@ -99,8 +110,8 @@ inline constexpr std::uint32_t Delete = 2;
 }  // namespace tray
 
 // A replacement window procedure: receives every message of a window.
-using WindowProcHook =
-    std::function<std::intptr_t(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)>;
+using WindowProcHook = std::function<std::intptr_t(std::intptr_t hwnd, std::uint32_t message,
+                                                   std::uintptr_t wParam, std::intptr_t lParam)>;
 
 class Platform {
  public:
@@ -159,8 +170,8 @@ class Platform {
   virtual Text applicationDirectory() const = 0;  // without a trailing "\"
   virtual Text executableName() const = 0;        // file name without extension
   virtual Text applicationTitle() const = 0;
-  virtual Text commandLine() const = 0;           // arguments only
-  virtual bool previousInstance() const = 0;      // another copy already runs
+  virtual Text commandLine() const = 0;       // arguments only
+  virtual bool previousInstance() const = 0;  // another copy already runs
   // The platform identifier of the version record: 2 for the NT family,
   // 1 for 95/98/Me. Throws when the version cannot be read.
   virtual std::int32_t platformId() const = 0;
@@ -187,8 +198,9 @@ class Platform {
   // --- Profile strings (ANSI, as the platform's own functions take them) ---
   // Copies the value (or `defaultValue`) into `buffer` of `size` bytes,
   // NUL-terminated; returns the bytes copied without the NUL.
-  virtual std::uint32_t getPrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& defaultValue,
-                                                char* buffer, std::uint32_t size, const Bytes& file) = 0;
+  virtual std::uint32_t getPrivateProfileString(const Bytes& section, const Bytes& key,
+                                                const Bytes& defaultValue, char* buffer, std::uint32_t size,
+                                                const Bytes& file) = 0;
   // Throws RuntimeError when the file could not be written.
   virtual void writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
                                          const Bytes& file) = 0;
@@ -211,7 +223,8 @@ class Platform {
   // --- Starting things ---
   // Opens a document with its associated program. Failures are not raised.
   virtual std::intptr_t shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
-                                     const Text& parameters, const Text& directory, std::int32_t showCommand) = 0;
+                                     const Text& parameters, const Text& directory,
+                                     std::int32_t showCommand) = 0;
   // Starts `program` with `arguments` in a window of `windowStyle` (1: normal,
   // activated) without waiting. The program is taken as a whole, never guessed
   // by cutting at a space. Raises 53 when it cannot be started.

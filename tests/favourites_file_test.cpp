@@ -13,8 +13,8 @@ using FavouritesFile = SimTest;
 struct ReadCase {
   const char* what;
   std::string file;
-  std::vector<std::string> names;       // as listed
-  std::vector<std::string> paths;       // as held in the table
+  std::vector<std::string> names;  // as listed
+  std::vector<std::string> paths;  // as held in the table
 };
 
 class FavouritesRead : public SimTest, public ::testing::WithParamInterface<ReadCase> {};
@@ -46,11 +46,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"empty line ends the list", "a;1\r\n\r\nb;2\r\n", {"a"}, {"1"}},
         ReadCase{"line of spaces ends the list", "a;1\r\n   \r\nb;2\r\n", {"a"}, {"1"}},
         ReadCase{"ideographic space is not trimmed", "\u3000x;1\r\n", {"\u3000x"}, {"1"}},
-        ReadCase{"empty file", "", {}, {}},
-        ReadCase{"first line empty", "\r\na;1\r\n", {}, {}}),
+        ReadCase{"empty file", "", {}, {}}, ReadCase{"first line empty", "\r\na;1\r\n", {}, {}}),
     [](const auto& info) {
       std::string name;
-      for (char ch : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      for (char ch : std::string(info.param.what))
+        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
       return name;
     });
 
@@ -81,7 +81,8 @@ TEST_F(FavouritesFile, ReadsTheLargestTableAndRefusesOneEntryMore) {
   fresh.putFile("pyxtern.txt", file + "last;p\r\nbeyond;p\r\n");
   more.run();
   ASSERT_EQ(fresh.messageBoxes().size(), 1u);
-  EXPECT_EQ(toUtf8(fresh.messageBoxes()[0].prompt), "6\r\npfrmPyxtern_Form_Activate\r\nオーバーフローしました。");
+  EXPECT_EQ(toUtf8(fresh.messageBoxes()[0].prompt),
+            "6\r\npfrmPyxtern_Form_Activate\r\nオーバーフローしました。");
   EXPECT_EQ(fresh.messageBoxes()[0].flags, mb::Critical);
   EXPECT_EQ(toUtf8(fresh.messageBoxes()[0].title), "ぴくせるん");
 }

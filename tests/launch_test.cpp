@@ -43,21 +43,22 @@ TEST_P(Lookup, FindsByExactThenPrefixThenContains) {
 
 INSTANTIATE_TEST_SUITE_P(
     Passes, Lookup,
-    ::testing::Values(
-        LookupCase{"prefix", "home;h.txt\r\nmemo;m.txt\r\n", "me", "m.txt"},
-        LookupCase{"contains", "home;h.txt\r\nmemo;m.txt\r\n", "om", "h.txt"},
-        LookupCase{"case matters", "home;h.txt\r\nmemo;m.txt\r\n", "Memo", ""},
-        LookupCase{"exact beats an earlier prefix", "abc;1.txt\r\nab;2.txt\r\n", "ab", "2.txt"},
-        LookupCase{"prefix beats an earlier contains", "xab;1.txt\r\nabx;2.txt\r\n", "ab", "2.txt"},
-        LookupCase{"lowest index wins a pass", "ab1;1.txt\r\nab2;2.txt\r\n", "ab", "1.txt"},
-        LookupCase{"duplicates take the first", "x;1.txt\r\nx;2.txt\r\n", "x", "1.txt"},
-        LookupCase{"typed text is trimmed", "memo;m.txt\r\n", "  memo  ", "m.txt"},
-        LookupCase{"typed text longer than every name", "a;1.txt\r\n", "abc", ""},
-        LookupCase{"japanese prefix", "メモ帳;j.txt\r\n", "メモ", "j.txt"},
-        LookupCase{"path is trimmed", "p; C:\\p q.txt \r\n", "p", "C:\\p q.txt"}),
+    ::testing::Values(LookupCase{"prefix", "home;h.txt\r\nmemo;m.txt\r\n", "me", "m.txt"},
+                      LookupCase{"contains", "home;h.txt\r\nmemo;m.txt\r\n", "om", "h.txt"},
+                      LookupCase{"case matters", "home;h.txt\r\nmemo;m.txt\r\n", "Memo", ""},
+                      LookupCase{"exact beats an earlier prefix", "abc;1.txt\r\nab;2.txt\r\n", "ab", "2.txt"},
+                      LookupCase{"prefix beats an earlier contains", "xab;1.txt\r\nabx;2.txt\r\n", "ab",
+                                 "2.txt"},
+                      LookupCase{"lowest index wins a pass", "ab1;1.txt\r\nab2;2.txt\r\n", "ab", "1.txt"},
+                      LookupCase{"duplicates take the first", "x;1.txt\r\nx;2.txt\r\n", "x", "1.txt"},
+                      LookupCase{"typed text is trimmed", "memo;m.txt\r\n", "  memo  ", "m.txt"},
+                      LookupCase{"typed text longer than every name", "a;1.txt\r\n", "abc", ""},
+                      LookupCase{"japanese prefix", "メモ帳;j.txt\r\n", "メモ", "j.txt"},
+                      LookupCase{"path is trimmed", "p; C:\\p q.txt \r\n", "p", "C:\\p q.txt"}),
     [](const auto& info) {
       std::string name;
-      for (char ch : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      for (char ch : std::string(info.param.what))
+        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
       return name;
     });
 
@@ -124,16 +125,18 @@ TEST_P(StartByKind, StartsProgramsDocumentsAndFolders) {
   }
   startProgram();
   launch("x");
-  EXPECT_EQ(processStarts(), c.program.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.program});
+  EXPECT_EQ(processStarts(),
+            c.program.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.program});
   auto opened = sim.callsTo("shellExecute");
   if (c.document.empty()) {
     EXPECT_TRUE(opened.empty());
   } else {
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].args, (std::vector<std::string>{std::to_string(sim.formHandle(FormId::frmPyxtern)), "open",
-                                                         c.document, "", appDir(), "1"}));
+    EXPECT_EQ(opened[0].args, (std::vector<std::string>{std::to_string(sim.formHandle(FormId::frmPyxtern)),
+                                                        "open", c.document, "", appDir(), "1"}));
   }
-  for (const SimCall& call : sim.callsTo("startProcess")) EXPECT_EQ(call.args[2], "1") << "normal, activated window";
+  for (const SimCall& call : sim.callsTo("startProcess"))
+    EXPECT_EQ(call.args[2], "1") << "normal, activated window";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -143,17 +146,20 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"quoted program with spaces and arguments", "\"C:\\Program Files\\Ed\\ed.exe\" /r", "-", "",
                   "C:\\Program Files\\Ed\\ed.exe|/r", ""},
         StartCase{"arguments with quotes lose them", "C:\\e.exe \"a b\" c", "-", "", "C:\\e.exe|a b c", ""},
-        StartCase{"upper-case EXE opens as a document", "C:\\Tools\\App.EXE", "-", "", "", "C:\\Tools\\App.EXE"},
+        StartCase{"upper-case EXE opens as a document", "C:\\Tools\\App.EXE", "-", "", "",
+                  "C:\\Tools\\App.EXE"},
         StartCase{"document", "C:\\Docs\\a.txt", "-", "", "", "C:\\Docs\\a.txt"},
         StartCase{"folder with a dot is a document", "D:\\v1.2", "-", "", "", "D:\\v1.2"},
-        StartCase{"folder in the file browser", "D:\\Work", "-", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,D:\\Work", ""},
+        StartCase{"folder in the file browser", "D:\\Work", "-", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,D:\\Work",
+                  ""},
         StartCase{"folder, explore type", "D:\\Work", "1", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,D:\\Work", ""},
         StartCase{"folder in the browser", "D:\\Work", "0", "C:\\Program Files\\IE\\IEXPLORE.EXE",
                   "C:\\Program Files\\IE\\IEXPLORE.EXE|D:\\Work", ""},
         StartCase{"empty path is a folder", "", "-", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,", ""}),
     [](const auto& info) {
       std::string name;
-      for (char ch : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      for (char ch : std::string(info.param.what))
+        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
       return name;
     });
 
@@ -171,7 +177,8 @@ TEST_F(Launch, CommandLinesReadAsTheProgramBuildsThem) {
   // The command line is the program, one space and its arguments.
   EXPECT_EQ(starts[0].args[0] + " " + starts[0].args[1], "C:\\Program Files\\Ed\\ed.exe /r");
   EXPECT_EQ(starts[1].args[0] + " " + starts[1].args[1], "C:\\Ed\\ed.exe ");
-  EXPECT_EQ(toUtf8(folder), "C:\\WINNT\\EXPLORER.EXE /n,/e,D:\\Work") << "a folder launch hands back its command line";
+  EXPECT_EQ(toUtf8(folder), "C:\\WINNT\\EXPLORER.EXE /n,/e,D:\\Work")
+      << "a folder launch hands back its command line";
 }
 
 TEST_F(Launch, FoldersOnThe9xFamilyOpenFromTheWindowsDirectory) {
@@ -187,7 +194,8 @@ TEST_F(Launch, BrowserTypeWithoutBrowserSaysSoAndStartsNothing) {
   sim.putFile("Tesmora.ini", "[OPEN_TYPE]\r\nTYEP=0\r\n");
   startProgram();
   launch("w");
-  EXPECT_EQ(messages(), std::vector<std::string>{"アプリケーションが指定されていません。設定画面で設定を行って下さい"});
+  EXPECT_EQ(messages(),
+            std::vector<std::string>{"アプリケーションが指定されていません。設定画面で設定を行って下さい"});
   EXPECT_EQ(sim.messageBoxes()[0].flags, mb::Exclamation);
   EXPECT_TRUE(processStarts().empty());
   EXPECT_EQ(names(), (std::vector<std::string>{"w", "a"})) << "the favourite was moved before the start";
@@ -216,17 +224,17 @@ TEST_P(BuiltIn, StartsTheSystemProgramFromTheSystemsDirectories) {
   EXPECT_EQ(favourites(), padded("a", "1.txt") + padded("notepad", "C:\\mine\\notepad.exe"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, BuiltIn,
-                         ::testing::Values(BuiltInCase{"calc_nt", 2, "calc", "C:\\WINNT\\system32\\CALC.EXE"},
-                                           BuiltInCase{"calc_mixed_case_spaces", 2, "  Calc ",
-                                                       "C:\\WINNT\\system32\\CALC.EXE"},
-                                           BuiltInCase{"notepad_wins_over_favourite", 2, "notepad",
-                                                       "C:\\WINNT\\system32\\NOTEPAD.EXE"},
-                                           BuiltInCase{"explorer_nt", 2, "EXPLORER", "C:\\WINNT\\EXPLORER.EXE"},
-                                           BuiltInCase{"calc_9x", 1, "calc", "C:\\WINDOWS\\CALC.EXE"},
-                                           BuiltInCase{"notepad_9x", 1, "Notepad", "C:\\WINDOWS\\NOTEPAD.EXE"},
-                                           BuiltInCase{"explorer_9x", 1, "explorer", "C:\\WINDOWS\\EXPLORER.EXE"}),
-                         [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(
+    Names, BuiltIn,
+    ::testing::Values(BuiltInCase{"calc_nt", 2, "calc", "C:\\WINNT\\system32\\CALC.EXE"},
+                      BuiltInCase{"calc_mixed_case_spaces", 2, "  Calc ", "C:\\WINNT\\system32\\CALC.EXE"},
+                      BuiltInCase{"notepad_wins_over_favourite", 2, "notepad",
+                                  "C:\\WINNT\\system32\\NOTEPAD.EXE"},
+                      BuiltInCase{"explorer_nt", 2, "EXPLORER", "C:\\WINNT\\EXPLORER.EXE"},
+                      BuiltInCase{"calc_9x", 1, "calc", "C:\\WINDOWS\\CALC.EXE"},
+                      BuiltInCase{"notepad_9x", 1, "Notepad", "C:\\WINDOWS\\NOTEPAD.EXE"},
+                      BuiltInCase{"explorer_9x", 1, "explorer", "C:\\WINDOWS\\EXPLORER.EXE"}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(Launch, BuiltInWorksBeforeAnyFavouriteExists) {
   startProgram();

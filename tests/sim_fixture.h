@@ -62,7 +62,8 @@ class SimTest : public ::testing::Test {
   // "program|arguments" of every process start.
   std::vector<std::string> processStarts() const {
     std::vector<std::string> result;
-    for (const SimCall& call : sim.callsTo("startProcess")) result.push_back(call.args[0] + "|" + call.args[1]);
+    for (const SimCall& call : sim.callsTo("startProcess"))
+      result.push_back(call.args[0] + "|" + call.args[1]);
     return result;
   }
 

@@ -26,7 +26,8 @@ std::vector<std::string> startupCalls(const SimDesktop& sim, const std::string& 
 TEST_F(Startup, RunsItsStepsInOrder) {
   writeFavourites("a;1.txt\r\n");
   sim.putFile("Tesmora.ini",
-              "[Start]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=112\r\n[Small]\r\nCtrl=0\r\nAlt=1\r\nshift=0\r\nKey=113\r\n"
+              "[Start]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=112\r\n[Small]\r\nCtrl=0\r\nAlt=1\r\nshift="
+              "0\r\nKey=113\r\n"
               "[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n[FORM]\r\nCLOSE=0\r\n");
   startProgram();
   std::vector<std::string> calls = startupCalls(sim, appDir());
@@ -41,8 +42,8 @@ TEST_F(Startup, RunsItsStepsInOrder) {
       "findNormalFile(<dir>\\pyxtern.txt)",
       "setFileAttributes(<dir>\\pyxtern.txt, 0)",
       "setDefaultButton(frmPyxtern.cmdOK)",
-      "shellNotifyIcon(0, 88, " + hwnd + ", 1, 7, 512, " + std::to_string(sim.formIconHandle(FormId::frmPyxtern)) +
-          ", pyxtern)",
+      "shellNotifyIcon(0, 88, " + hwnd + ", 1, 7, 512, " +
+          std::to_string(sim.formIconHandle(FormId::frmPyxtern)) + ", pyxtern)",
       "globalAddAtom(HOTKEY1)",
       "globalAddAtom(HOTKEY2)",
       "findNormalFile(<dir>\\Tesmora.ini)",
@@ -167,8 +168,9 @@ TEST_F(Startup, KeyboardTabsInOrderEnterPressesOkEscapeDoesNothing) {
     sim.pressKey(9);
     visited.push_back(sim.focusedControl());
   }
-  EXPECT_EQ(visited, (std::vector<std::string>{"frmPyxtern.cmdOK", "frmPyxtern.cmdCancel", "frmPyxtern.cmdSanshou",
-                                               "frmPyxtern.cmdTork", "frmPyxtern.cmbFileName"}));
+  EXPECT_EQ(visited,
+            (std::vector<std::string>{"frmPyxtern.cmdOK", "frmPyxtern.cmdCancel", "frmPyxtern.cmdSanshou",
+                                      "frmPyxtern.cmdTork", "frmPyxtern.cmbFileName"}));
   sim.type(kNameBox, u"a");
   sim.pressKey(27);
   EXPECT_FALSE(sim.programEnded());
@@ -197,15 +199,19 @@ TEST_P(Shutdown, ReleasesHotkeysAtomsHookAndTrayIcon) {
   EXPECT_FALSE(sim.trayIconShown());
   std::vector<std::string> order = callNames();
   std::erase_if(order, [](const std::string& n) { return n == "popupMenu" || n == "callWindowProc"; });
-  EXPECT_EQ(order, (std::vector<std::string>{"unloadForm", "unregisterHotKey", "unregisterHotKey", "globalDeleteAtom",
-                                             "globalDeleteAtom", "restoreWindowProc", "shellNotifyIcon"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"unloadForm", "unregisterHotKey", "unregisterHotKey",
+                                             "globalDeleteAtom", "globalDeleteAtom", "restoreWindowProc",
+                                             "shellNotifyIcon"}));
   EXPECT_TRUE(sim.messageBoxes().empty());
   EXPECT_EQ(sim.callsTo("writePrivateProfileString").size(), 0u) << "nothing is saved at shutdown";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, Shutdown,
-    ::testing::Values(ShutdownCase{"cancel_button", [](SimDesktop& s) { s.click({FormId::frmPyxtern, "cmdCancel"}); }},
+    ::testing::Values(ShutdownCase{"cancel_button",
+                                   [](SimDesktop& s) {
+                                     s.click({FormId::frmPyxtern, "cmdCancel"});
+                                   }},
                       ShutdownCase{"close_box", [](SimDesktop& s) { s.closeWindow(FormId::frmPyxtern); }},
                       ShutdownCase{"exit_menu_from_window",
                                    [](SimDesktop& s) {

@@ -34,12 +34,20 @@ std::string key(std::string_view name, std::int16_t index) {
   return k;
 }
 
-std::string utf8(const Text& text) { return toUtf8(text); }
-std::string num(std::int64_t value) { return std::to_string(value); }
+std::string utf8(const Text& text) {
+  return toUtf8(text);
+}
+std::string num(std::int64_t value) {
+  return std::to_string(value);
+}
 
-std::string formName(FormId form) { return std::string(formDeclaration(form).name); }
+std::string formName(FormId form) {
+  return std::string(formDeclaration(form).name);
+}
 
-std::intptr_t ownProcedureToken(std::intptr_t hwnd) { return 0x70000 + hwnd; }
+std::intptr_t ownProcedureToken(std::intptr_t hwnd) {
+  return 0x70000 + hwnd;
+}
 
 }  // namespace
 
@@ -80,7 +88,9 @@ void SimDesktop::raise(FormId form, std::string_view control, EventKind kind) {
   raise(form, control, kind, args);
 }
 
-SimDesktop::Form& SimDesktop::form(FormId id) { return forms_[id]; }
+SimDesktop::Form& SimDesktop::form(FormId id) {
+  return forms_[id];
+}
 
 const SimDesktop::Form& SimDesktop::form(FormId id) const {
   static const Form kUnloaded;
@@ -105,8 +115,8 @@ const SimDesktop::Control& SimDesktop::control(ControlRef ref) const {
 
 void SimDesktop::putFile(const std::string& name, const Bytes& content, std::uint32_t attributes) {
   fs::path file = directory_ / name;
-  std::ofstream(file, std::ios::binary | std::ios::trunc).write(content.data(),
-                                                                 static_cast<std::streamsize>(content.size()));
+  std::ofstream(file, std::ios::binary | std::ios::trunc)
+      .write(content.data(), static_cast<std::streamsize>(content.size()));
   attributes_[file.string()] = attributes;
 }
 
@@ -129,7 +139,8 @@ fs::path SimDesktop::resolve(const Text& path) const {
 }
 
 void SimDesktop::checkAccess(const fs::path& file) const {
-  if (denied_.count(file.filename().string()) && file.parent_path() == directory_) raiseError(ErrPermissionDenied);
+  if (denied_.count(file.filename().string()) && file.parent_path() == directory_)
+    raiseError(ErrPermissionDenied);
 }
 
 bool SimDesktop::findNormalFile(const Text& path) {
@@ -166,7 +177,8 @@ Bytes SimDesktop::readFile(const Text& path) {
 
 // Writes a temporary file beside the target and renames it over the target,
 // so the target is either the old file or the new one, never a mixture.
-static void writeAtomically(const fs::path& file, const Bytes& content, std::optional<std::size_t>& diskFullAfter,
+static void writeAtomically(const fs::path& file, const Bytes& content,
+                            std::optional<std::size_t>& diskFullAfter,
                             std::map<std::string, std::uint32_t>& attributes) {
   if (!fs::is_directory(file.parent_path())) raiseError(ErrPathNotFound);
   auto existing = attributes.find(file.string());
@@ -207,10 +219,11 @@ void SimDesktop::deleteFile(const Text& path) {
   attributes_.erase(file.string());
 }
 
-std::uint32_t SimDesktop::getPrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& defaultValue,
-                                                  char* buffer, std::uint32_t size, const Bytes& file) {
-  record("getPrivateProfileString",
-         {utf8(fromAnsi(section)), utf8(fromAnsi(key)), utf8(fromAnsi(defaultValue)), num(size), utf8(fromAnsi(file))});
+std::uint32_t SimDesktop::getPrivateProfileString(const Bytes& section, const Bytes& key,
+                                                  const Bytes& defaultValue, char* buffer, std::uint32_t size,
+                                                  const Bytes& file) {
+  record("getPrivateProfileString", {utf8(fromAnsi(section)), utf8(fromAnsi(key)),
+                                     utf8(fromAnsi(defaultValue)), num(size), utf8(fromAnsi(file))});
   fs::path path = resolve(fromAnsi(file));
   std::optional<Bytes> content;
   if (fs::is_regular_file(path) && !denied_.count(path.filename().string())) {
@@ -314,8 +327,12 @@ void SimDesktop::deactivate(FormId id) {
   if (active_ == id) active_.reset();
 }
 
-bool SimDesktop::isFormLoaded(FormId id) const { return form(id).loaded; }
-bool SimDesktop::isFormVisible(FormId id) const { return form(id).visible; }
+bool SimDesktop::isFormLoaded(FormId id) const {
+  return form(id).loaded;
+}
+bool SimDesktop::isFormVisible(FormId id) const {
+  return form(id).visible;
+}
 
 bool SimDesktop::programEnded() const {
   return std::none_of(forms_.begin(), forms_.end(), [](const auto& f) { return f.second.loaded; });
@@ -328,7 +345,9 @@ void SimDesktop::setFormVisible(FormId id, bool visible) {
   if (!visible) deactivate(id);
 }
 
-WindowState SimDesktop::formWindowState(FormId id) const { return form(id).state; }
+WindowState SimDesktop::formWindowState(FormId id) const {
+  return form(id).state;
+}
 
 void SimDesktop::setFormWindowState(FormId id, WindowState state) {
   record("setFormWindowState", {formName(id), num(static_cast<int>(state))});
@@ -339,8 +358,12 @@ void SimDesktop::setFormWindowState(FormId id, WindowState state) {
   raise(id, "", EventKind::Resize);
 }
 
-std::int32_t SimDesktop::formWidth(FormId id) const { return form(id).width; }
-std::int32_t SimDesktop::formHeight(FormId id) const { return form(id).height; }
+std::int32_t SimDesktop::formWidth(FormId id) const {
+  return form(id).width;
+}
+std::int32_t SimDesktop::formHeight(FormId id) const {
+  return form(id).height;
+}
 
 void SimDesktop::setFormWidth(FormId id, std::int32_t twips) {
   record("setFormWidth", {formName(id), num(twips)});
@@ -380,7 +403,9 @@ void SimDesktop::popupMenu(FormId id, std::string_view menu) {
 
 // ------------------------------------------------------------------ controls
 
-Text SimDesktop::controlText(ControlRef ref) const { return control(ref).text; }
+Text SimDesktop::controlText(ControlRef ref) const {
+  return control(ref).text;
+}
 
 void SimDesktop::setControlText(ControlRef ref, const Text& text) {
   record("setControlText", {formName(ref.form) + "." + key(ref.name, ref.index), utf8(text)});
@@ -405,11 +430,17 @@ void SimDesktop::addListItem(ControlRef ref, const Text& item) {
   control(ref).items.push_back(item);
 }
 
-std::int32_t SimDesktop::listIndex(ControlRef ref) const { return control(ref).listIndex; }
+std::int32_t SimDesktop::listIndex(ControlRef ref) const {
+  return control(ref).listIndex;
+}
 
-std::vector<Text> SimDesktop::listItems(ControlRef ref) const { return control(ref).items; }
+std::vector<Text> SimDesktop::listItems(ControlRef ref) const {
+  return control(ref).items;
+}
 
-bool SimDesktop::isEnabled(ControlRef ref) const { return control(ref).enabled; }
+bool SimDesktop::isEnabled(ControlRef ref) const {
+  return control(ref).enabled;
+}
 
 void SimDesktop::setFocus(ControlRef ref) {
   record("setFocus", {formName(ref.form) + "." + key(ref.name, ref.index)});
@@ -448,10 +479,13 @@ void SimDesktop::setMenuVisible(ControlRef ref, bool visible) {
   control(ref).visible = visible;
 }
 
-bool SimDesktop::optionValue(ControlRef ref) const { return control(ref).value; }
+bool SimDesktop::optionValue(ControlRef ref) const {
+  return control(ref).value;
+}
 
 void SimDesktop::setOptionValue(ControlRef ref, bool selected) {
-  record("setOptionValue", {formName(ref.form) + "." + key(ref.name, ref.index), selected ? "true" : "false"});
+  record("setOptionValue",
+         {formName(ref.form) + "." + key(ref.name, ref.index), selected ? "true" : "false"});
   Control& c = control(ref);
   bool wasSelected = c.value;
   if (selected) {
@@ -480,8 +514,8 @@ std::int32_t SimDesktop::messageBox(const Text& prompt, std::int32_t buttonsAndI
 }
 
 Text SimDesktop::fileOpenDialog(ControlRef dialog, const FileDialogRequest& request) {
-  record("fileOpenDialog", {formName(dialog.form) + "." + key(dialog.name, dialog.index), utf8(request.filter),
-                            num(request.filterIndex), num(request.flags)});
+  record("fileOpenDialog", {formName(dialog.form) + "." + key(dialog.name, dialog.index),
+                            utf8(request.filter), num(request.filterIndex), num(request.flags)});
   if (fileDialogAnswers_.empty()) return Text();
   Text answer = fileDialogAnswers_.front();
   fileDialogAnswers_.pop_front();
@@ -490,7 +524,9 @@ Text SimDesktop::fileOpenDialog(ControlRef dialog, const FileDialogRequest& requ
 
 // ------------------------------------------------------------------ system
 
-Text SimDesktop::applicationDirectory() const { return fromUtf8(directory_.string()); }
+Text SimDesktop::applicationDirectory() const {
+  return fromUtf8(directory_.string());
+}
 
 Text SimDesktop::commandLine() const {
   const_cast<SimDesktop*>(this)->record("commandLine");
@@ -508,7 +544,9 @@ std::int32_t SimDesktop::platformId() const {
   return *platformId_;
 }
 
-Text SimDesktop::windowsDirectory() const { return platformId_ == 2 ? u"C:\\WINNT" : u"C:\\WINDOWS"; }
+Text SimDesktop::windowsDirectory() const {
+  return platformId_ == 2 ? u"C:\\WINNT" : u"C:\\WINDOWS";
+}
 
 Text SimDesktop::systemDirectory() const {
   return platformId_ == 2 ? u"C:\\WINNT\\system32" : u"C:\\WINDOWS\\SYSTEM";
@@ -517,8 +555,8 @@ Text SimDesktop::systemDirectory() const {
 Text SimDesktop::toUpper(const Text& text) const {
   Text upper = text;
   for (char16_t& c : upper) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F)) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
       c = static_cast<char16_t>(c - 0x20);
     } else if (c >= 0xFF41 && c <= 0xFF5A) {  // full-width Latin
       c = static_cast<char16_t>(c - 0x20);
@@ -554,7 +592,8 @@ bool SimDesktop::registerHotKey(std::intptr_t hwnd, std::int32_t id, std::uint32
   record("registerHotKey", {num(hwnd), num(id), num(modifiers), num(virtualKey)});
   if (foreignHotKeys_.count({modifiers, virtualKey})) return false;
   for (const HotKey& h : hotKeys_) {
-    if ((h.modifiers == modifiers && h.virtualKey == virtualKey) || (h.hwnd == hwnd && h.id == id)) return false;
+    if ((h.modifiers == modifiers && h.virtualKey == virtualKey) || (h.hwnd == hwnd && h.id == id))
+      return false;
   }
   hotKeys_.push_back({hwnd, id, modifiers, virtualKey});
   return true;
@@ -631,8 +670,10 @@ bool SimDesktop::shellNotifyIcon(std::uint32_t operation, const TrayRecord& r) {
 // ------------------------------------------------------------------ starting things
 
 std::intptr_t SimDesktop::shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
-                                       const Text& parameters, const Text& directory, std::int32_t showCommand) {
-  record("shellExecute", {num(hwnd), utf8(operation), utf8(file), utf8(parameters), utf8(directory), num(showCommand)});
+                                       const Text& parameters, const Text& directory,
+                                       std::int32_t showCommand) {
+  record("shellExecute",
+         {num(hwnd), utf8(operation), utf8(file), utf8(parameters), utf8(directory), num(showCommand)});
   return 42;
 }
 
@@ -671,7 +712,8 @@ void SimDesktop::pickListItem(ControlRef ref, std::int32_t index) {
 }
 
 void SimDesktop::click(ControlRef ref) {
-  if (!modalStack_.empty() && modalStack_.back() != ref.form) throw std::logic_error("window blocked by a modal one");
+  if (!modalStack_.empty() && modalStack_.back() != ref.form)
+    throw std::logic_error("window blocked by a modal one");
   makeActive(ref.form);
   Control& c = control(ref);
   if (!c.enabled || !c.visible) return;
@@ -729,7 +771,9 @@ void SimDesktop::pressKey(std::int16_t virtualKey, std::int16_t shift) {
   raise(id, name, EventKind::KeyDown, args);
 }
 
-void SimDesktop::closeWindow(FormId id) { unloadForm(id); }
+void SimDesktop::closeWindow(FormId id) {
+  unloadForm(id);
+}
 
 void SimDesktop::minimize(FormId id) {
   Form& f = form(id);
@@ -753,9 +797,13 @@ void SimDesktop::resizeTo(FormId id, std::int32_t widthTwips, std::int32_t heigh
   raise(id, "", EventKind::Resize);
 }
 
-void SimDesktop::switchAway() { active_.reset(); }
+void SimDesktop::switchAway() {
+  active_.reset();
+}
 
-void SimDesktop::activate(FormId id) { makeActive(id); }
+void SimDesktop::activate(FormId id) {
+  makeActive(id);
+}
 
 void SimDesktop::rightClick(FormId id) {
   EventArgs args;

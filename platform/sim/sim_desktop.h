@@ -57,7 +57,9 @@ class SimDesktop : public Platform {
   // The program cannot be started (error 53).
   void makeProgramMissing(const Text& program) { missingPrograms_.insert(program); }
   // Another program holds this hotkey combination.
-  void takeHotKey(std::uint32_t modifiers, std::uint32_t virtualKey) { foreignHotKeys_.insert({modifiers, virtualKey}); }
+  void takeHotKey(std::uint32_t modifiers, std::uint32_t virtualKey) {
+    foreignHotKeys_.insert({modifiers, virtualKey});
+  }
 
   // ---- The user
   void type(ControlRef control, const Text& text);
@@ -68,9 +70,9 @@ class SimDesktop : public Platform {
   void minimize(FormId form);
   void maximize(FormId form);
   void resizeTo(FormId form, std::int32_t widthTwips, std::int32_t heightTwips);
-  void switchAway();               // another program takes the focus
-  void activate(FormId form);      // the user returns to the window
-  void rightClick(FormId form);    // on the window's surface
+  void switchAway();                           // another program takes the focus
+  void activate(FormId form);                  // the user returns to the window
+  void rightClick(FormId form);                // on the window's surface
   void trayMouse(std::uint32_t mouseMessage);  // 0x203 double-click, 0x204 right press, ...
   void pressHotKey(std::uint32_t modifiers, std::uint32_t virtualKey);
   void chooseMenuItem(std::string_view item);  // while a popup menu is open
@@ -80,7 +82,9 @@ class SimDesktop : public Platform {
   // close box, an unscripted popup menu is dismissed.
   void answerMessageBox(std::int32_t result) { messageBoxAnswers_.push_back(result); }
   void answerFileDialog(const Text& path) { fileDialogAnswers_.push_back(path); }
-  void whenModal(FormId form, std::function<void()> script) { modalScripts_[form].push_back(std::move(script)); }
+  void whenModal(FormId form, std::function<void()> script) {
+    modalScripts_[form].push_back(std::move(script));
+  }
   void whenPopupMenu(std::function<void()> script) { popupScripts_.push_back(std::move(script)); }
 
   // ---- What the user sees and what happened
@@ -168,8 +172,9 @@ class SimDesktop : public Platform {
                                std::uintptr_t wParam, std::intptr_t lParam) override;
   bool shellNotifyIcon(std::uint32_t operation, const TrayRecord& record) override;
 
-  std::intptr_t shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file, const Text& parameters,
-                             const Text& directory, std::int32_t showCommand) override;
+  std::intptr_t shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
+                             const Text& parameters, const Text& directory,
+                             std::int32_t showCommand) override;
   void startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) override;
 
  private:
