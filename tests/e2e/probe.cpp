@@ -1,0 +1,345 @@
+// Reads the launcher's user interface the way assistive software does, from
+// another process, and prints what it finds as UTF-8 for the end-to-end
+// script. It runs under the same Wine prefix and server as the launcher.
+//
+//   probe acp                          the ANSI code page (932 for Japanese)
+//   probe windows                      visible top-level windows: handle, pid, class, title, rectangle
+//   probe count <title>                how many visible top-level windows have this title
+//   probe msgbox <title>               the message text of a message box with this title
+//   probe items <title>                the items of the window's first combo box, one a line
+//   probe text <title>                 the text in that combo box's edit field
+//   probe dropped <title>              1 while that combo box's list is dropped down, else 0
+//   probe focus <title>                "combo" when the keyboard focus is in that combo box
+//   probe geometry <title>             x y width height of the window, screen pixels
+//   probe drop-geometry <title>        the same for the combo box's dropped-down list
+//   probe center <title> <caption>     screen centre of the button with this caption
+//   probe name-field <title>           a screen point inside the combo box's edit field
+//   probe close-box <title>            screen centre of the window's close box
+//   probe click-button <title> <caption>
+//                                      presses that button as a click would
+//   probe xid <title>                  the X11 window behind the window
+//   probe msgbox-xid <title>           the X11 window behind the message box
+//
+// <title> selects the launcher-like window (any class but the dialog class);
+// the msgbox commands select the dialog-class window. Exit code 1 means the
+// window or control was not there, 2 a usage error.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr UINT kTimeoutMs = 5000;  // a window that does not answer in this time counts as missing
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                 nullptr);
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                      nullptr);
+  return result;
+}
+
+// WriteFile rather than stdio: the bytes must reach the script as UTF-8,
+// untouched by the C runtime's code-page conversion.
+void print(const std::string& line) {
+  std::string out = line + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+}
+
+std::wstring className(HWND hwnd) {
+  wchar_t buffer[256] = {};
+  int length = GetClassNameW(hwnd, buffer, 256);
+  return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+// WM_GETTEXT with a timeout, so that a hung window cannot hang the tests.
+std::wstring windowText(HWND hwnd) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) return {};
+  std::vector<wchar_t> buffer(length + 1);
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                           SMTO_ABORTIFHUNG, kTimeoutMs, &copied))
+    return {};
+  return std::wstring(buffer.data(), copied);
+}
+
+struct TopLevelQuery {
+  std::wstring title;
+  bool dialogClass;  // true: only message boxes; false: anything else
+  bool anyClass;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectTopLevel(HWND hwnd, LPARAM param) {
+  auto* query = reinterpret_cast<TopLevelQuery*>(param);
+  if (!IsWindowVisible(hwnd)) return TRUE;
+  if (windowText(hwnd) != query->title) return TRUE;
+  bool isDialog = className(hwnd) == kDialogClass;
+  if (query->anyClass || isDialog == query->dialogClass) query->found.push_back(hwnd);
+  return TRUE;
+}
+
+std::vector<HWND> topLevelWindows(const std::wstring& title, bool dialogClass, bool anyClass = false) {
+  TopLevelQuery query{title, dialogClass, anyClass, {}};
+  EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+HWND firstTopLevel(const std::wstring& title, bool dialogClass) {
+  std::vector<HWND> found = topLevelWindows(title, dialogClass);
+  return found.empty() ? nullptr : found.front();
+}
+
+struct ChildQuery {
+  std::wstring className;  // empty: any class
+  std::wstring text;       // empty: any text
+  bool matchText;
+  HWND found;
+};
+
+// "&" marks a mnemonic in a button caption; the user sees the caption without it.
+std::wstring withoutMnemonic(const std::wstring& text) {
+  std::wstring result;
+  for (wchar_t c : text)
+    if (c != L'&') result += c;
+  return result;
+}
+
+BOOL CALLBACK findChild(HWND hwnd, LPARAM param) {
+  auto* query = reinterpret_cast<ChildQuery*>(param);
+  if (!query->className.empty() && lstrcmpiW(className(hwnd).c_str(), query->className.c_str()) != 0)
+    return TRUE;
+  if (query->matchText && withoutMnemonic(windowText(hwnd)) != query->text) return TRUE;
+  query->found = hwnd;
+  return FALSE;
+}
+
+HWND child(HWND parent, const std::wstring& cls, const std::wstring& text, bool matchText) {
+  if (!parent) return nullptr;
+  ChildQuery query{cls, text, matchText, nullptr};
+  EnumChildWindows(parent, findChild, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+HWND launcherCombo(const std::wstring& title) {
+  return child(firstTopLevel(title, false), L"ComboBox", L"", false);
+}
+
+std::string rectText(const RECT& r) {
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  return buffer;
+}
+
+std::string hex(std::uintptr_t value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
+  return buffer;
+}
+
+// The X11 window Wine's display driver keeps for a top-level window, so the
+// script can address exactly this window with X tools.
+int printXid(HWND hwnd) {
+  if (!hwnd) return 1;
+  auto xid = reinterpret_cast<std::uintptr_t>(GetPropW(hwnd, L"__wine_x11_whole_window"));
+  if (!xid) return 1;
+  print(std::to_string(xid));
+  return 0;
+}
+
+int listWindows() {
+  struct Lister {
+    static BOOL CALLBACK each(HWND hwnd, LPARAM) {
+      if (!IsWindowVisible(hwnd)) return TRUE;
+      DWORD pid = 0;
+      GetWindowThreadProcessId(hwnd, &pid);
+      RECT r{};
+      GetWindowRect(hwnd, &r);
+      print(hex(reinterpret_cast<std::uintptr_t>(hwnd)) + " pid=" + std::to_string(pid) +
+            " class=" + utf8(className(hwnd)) + " title=" + utf8(windowText(hwnd)) + " rect=" + rectText(r));
+      return TRUE;
+    }
+  };
+  EnumWindows(Lister::each, 0);
+  return 0;
+}
+
+int run(const std::vector<std::wstring>& args) {
+  if (args.empty()) return 2;
+  const std::wstring& command = args[0];
+  if (command == L"acp") {
+    print(std::to_string(GetACP()));
+    return 0;
+  }
+  if (command == L"windows") return listWindows();
+  if (args.size() < 2) return 2;
+  const std::wstring& title = args[1];
+
+  if (command == L"count") {
+    print(std::to_string(topLevelWindows(title, false, true).size()));
+    return 0;
+  }
+  if (command == L"msgbox") {
+    HWND box = firstTopLevel(title, true);
+    if (!box) return 1;
+    // Message boxes keep their text in the static control numbered 0xFFFF.
+    HWND text = GetDlgItem(box, 0xFFFF);
+    if (!text) return 1;
+    print(utf8(windowText(text)));
+    return 0;
+  }
+  if (command == L"msgbox-xid") return printXid(firstTopLevel(title, true));
+  if (command == L"xid") return printXid(firstTopLevel(title, false));
+  if (command == L"geometry") {
+    HWND window = firstTopLevel(title, false);
+    RECT r{};
+    if (!window || !GetWindowRect(window, &r)) return 1;
+    print(rectText(r));
+    return 0;
+  }
+
+  if (command == L"close-box") {
+    // Ask the window itself where its close box is, as the pointer would:
+    // the frame may be drawn by Wine or by a window manager, with any metrics.
+    HWND window = firstTopLevel(title, false);
+    RECT r{};
+    if (!window || !GetWindowRect(window, &r)) return 1;
+    auto hitsClose = [&](long x, long y) {
+      DWORD_PTR hit = 0;
+      return SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, kTimeoutMs,
+                                 &hit) &&
+             hit == HTCLOSE;
+    };
+    // Where the standard metrics put it; confirmed by a hit test.
+    long frame = GetSystemMetrics(SM_CXSIZEFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER);
+    long guessX = r.right - frame - GetSystemMetrics(SM_CXSIZE) / 2;
+    long guessY = r.top + frame + GetSystemMetrics(SM_CYCAPTION) / 2;
+    if (hitsClose(guessX, guessY)) {
+      print(std::to_string(guessX) + " " + std::to_string(guessY));
+      return 0;
+    }
+    // Otherwise search the top right corner on a coarse grid.
+    long left = r.right, right = r.left - 1, top = r.bottom, bottom = r.top - 1;
+    for (long y = r.top; y < r.top + 64 && y < r.bottom; y += 2) {
+      for (long x = r.right - 1; x >= r.right - 128 && x >= r.left; x -= 2) {
+        if (!hitsClose(x, y)) continue;
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    }
+    if (right < left) return 1;
+    print(std::to_string((left + right) / 2) + " " + std::to_string((top + bottom) / 2));
+    return 0;
+  }
+
+  HWND combo = launcherCombo(title);
+  if (command == L"name-field") {
+    // A drop-down combo box's edit field fills it but for the arrow button
+    // at its right end; a point a little in from the left edge is in the field.
+    RECT r{};
+    if (!combo || !GetWindowRect(combo, &r)) return 1;
+    print(std::to_string(r.left + std::min(12L, (r.right - r.left) / 4)) + " " +
+          std::to_string((r.top + r.bottom) / 2));
+    return 0;
+  }
+  if (command == L"items") {
+    if (!combo) return 1;
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count)) return 1;
+    for (WPARAM i = 0; i < count; ++i) {
+      DWORD_PTR length = 0;
+      if (!SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) return 1;
+      std::vector<wchar_t> buffer(length + 1);
+      DWORD_PTR copied = 0;
+      if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buffer.data()),
+                               SMTO_ABORTIFHUNG, kTimeoutMs, &copied))
+        return 1;
+      print(utf8(std::wstring(buffer.data(), copied)));
+    }
+    return 0;
+  }
+  if (command == L"text") {
+    if (!combo) return 1;
+    print(utf8(windowText(combo)));
+    return 0;
+  }
+  if (command == L"dropped") {
+    DWORD_PTR dropped = 0;
+    if (!combo ||
+        !SendMessageTimeoutW(combo, CB_GETDROPPEDSTATE, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &dropped))
+      return 1;
+    print(dropped ? "1" : "0");
+    return 0;
+  }
+  if (command == L"drop-geometry") {
+    // The dropped-down list is a top-level window of its own, owned by the
+    // combo box's thread; its rectangle is what is on screen (the combo box's
+    // own idea of the drop-down size may be taller than the items need).
+    if (!combo) return 1;
+    struct ListQuery {
+      DWORD thread;
+      HWND found;
+      static BOOL CALLBACK each(HWND hwnd, LPARAM param) {
+        auto* query = reinterpret_cast<ListQuery*>(param);
+        if (!IsWindowVisible(hwnd) || className(hwnd) != L"ComboLBox" ||
+            GetWindowThreadProcessId(hwnd, nullptr) != query->thread)
+          return TRUE;
+        query->found = hwnd;
+        return FALSE;
+      }
+    } query{GetWindowThreadProcessId(combo, nullptr), nullptr};
+    EnumWindows(ListQuery::each, reinterpret_cast<LPARAM>(&query));
+    RECT r{};
+    if (!query.found || !GetWindowRect(query.found, &r)) return 1;
+    print(rectText(r));
+    return 0;
+  }
+  if (command == L"focus") {
+    if (!combo) return 1;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(combo, nullptr), &info)) return 1;
+    bool inCombo = info.hwndFocus && (info.hwndFocus == combo || IsChild(combo, info.hwndFocus));
+    print(inCombo ? "combo" : info.hwndFocus ? utf8(className(info.hwndFocus)) : "none");
+    return 0;
+  }
+
+  if (args.size() < 3) return 2;
+  const std::wstring& caption = args[2];
+  if (command == L"center" || command == L"click-button") {
+    // Any window with the title may hold the button: the launcher or its
+    // message box.
+    for (HWND window : topLevelWindows(title, false, true)) {
+      HWND button = child(window, L"Button", caption, true);
+      if (!button) continue;
+      if (command == L"click-button") {
+        // Posted: the click may open a modal window, which must not block the probe.
+        PostMessageW(button, BM_CLICK, 0, 0);
+        return 0;
+      }
+      RECT r{};
+      GetWindowRect(button, &r);
+      print(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
+      return 0;
+    }
+    return 1;
+  }
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::wstring> args(argv + 1, argv + argc);
+  int code = run(args);
+  if (code == 2) std::fputs("usage: probe <command> [title] [caption]; see probe.cpp\n", stderr);
+  return code;
+}

@@ -1,0 +1,623 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Windows launcher (pyxtern.exe) under Wine. The
+# program runs on a private X server (Xvfb) and is driven with xdotool the way
+# a user drives it: focus the window, type a name, press keys, click buttons.
+# What it shows is read back with probe.exe (window texts, combo items, the
+# message box text) and what it does with target.exe (which records how it was
+# started) and the favourites file's bytes.
+#
+# Usage: tests/e2e/run.sh <build-dir>
+#   expects <build-dir>/win32/pyxtern.exe; works in <build-dir>/e2e/.
+#   E2E_KEEP=1 keeps the run's Wine prefix and application folders.
+#
+# Prints one PASS/FAIL line per test and ends with "N passed, M failed";
+# exits non-zero on any failure.
+set -uo pipefail
+
+readonly TITLE='ぴくせるん'
+readonly MSG_NOT_REGISTERED='登録されていないファイル名を指定しています。'
+readonly MSG_ENTER_NAME='ファイル名を入力してください'
+readonly NAME_WIDTH=40 # favourite names are padded to this many characters when the file is rewritten
+readonly PACKAGES=(wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales g++-mingw-w64-x86-64)
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+[ $# -eq 1 ] || {
+  echo "usage: $0 <build-dir>" >&2
+  exit 2
+}
+BUILD=$(realpath -m "$1")
+E2E=$BUILD/e2e
+LAUNCHER_EXE=$BUILD/win32/pyxtern.exe
+SHOTS=$E2E/screenshots
+
+PASSED=0
+FAILED=0
+RUN=''
+XVFB_PID=''
+STARTED=() # pids of every launcher this run started
+REASON=''
+DETAILS=''
+
+# ------------------------------------------------------------------ reporting
+
+summary() { echo "$PASSED passed, $FAILED failed"; }
+
+# Setup problems end the run: every test needs what failed.
+die() {
+  echo "FAIL setup: $*"
+  FAILED=$((FAILED + 1))
+  summary
+  exit 1
+}
+
+fail() {
+  REASON=$1
+  return 1
+}
+
+# Extra lines shown under a FAIL line.
+detail() { DETAILS+="$*"$'\n'; }
+
+# --------------------------------------------------------------- prerequisites
+
+as_root() {
+  if [ "$(id -u)" = 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+    sudo "$@"
+  else
+    return 1
+  fi
+}
+
+install_prerequisites() {
+  local missing=() package
+  for package in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' || missing+=("$package")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    as_root apt-get update -qq >/dev/null &&
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null ||
+      die "cannot install ${missing[*]} (needs root or password-less sudo and the Debian archive)"
+  fi
+  local tool
+  for tool in wine wineserver Xvfb xdotool xdpyinfo import iconv x86_64-w64-mingw32-g++; do
+    command -v "$tool" >/dev/null || die "$tool is missing after installing ${PACKAGES[*]}"
+  done
+}
+
+# Wine takes its ANSI code page from the Unix locale; without ja_JP.UTF-8 it
+# silently falls back to code page 1252 and every Japanese byte check is moot.
+install_japanese_locale() {
+  if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+    as_root sh -c '
+      if ! grep -q "^ja_JP.UTF-8 UTF-8" /etc/locale.gen; then
+        sed -i "s/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/" /etc/locale.gen
+        grep -q "^ja_JP.UTF-8 UTF-8" /etc/locale.gen || echo "ja_JP.UTF-8 UTF-8" >>/etc/locale.gen
+      fi
+      locale-gen >/dev/null' || die "cannot generate the ja_JP.UTF-8 locale"
+    locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8' || die "ja_JP.UTF-8 locale still missing after locale-gen"
+  fi
+  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+}
+
+build_helpers() {
+  mkdir -p "$E2E" "$SHOTS" || die "cannot create $E2E"
+  local flags=(-std=c++20 -O2 -Wall -Wextra -Werror -municode -static)
+  x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -o "$E2E/target.exe" "$HERE/target.cpp" ||
+    die "cannot build target.exe"
+  x86_64-w64-mingw32-g++ "${flags[@]}" -o "$E2E/probe.exe" "$HERE/probe.cpp" || die "cannot build probe.exe"
+}
+
+# ------------------------------------------------------------------ waiting
+
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+
+# wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; fails with
+# a reason naming WHAT once SECONDS have passed.
+wait_for() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$(($(now_ms) + seconds * 1000))
+  until "$@"; do
+    [ "$(now_ms)" -lt "$deadline" ] || fail "timed out after ${seconds}s waiting for $what" || return 1
+    sleep 0.1 # poll interval
+  done
+}
+
+# ------------------------------------------------------------ X and Wine
+
+cleanup() {
+  local pid
+  for pid in "${STARTED[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+  fi
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+  fi
+  if [ -n "$RUN" ] && [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
+}
+
+start_x() {
+  # Xvfb picks a free display itself and writes its number to the fd.
+  local display_file=$RUN/display fd
+  exec {fd}>"$display_file"
+  Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >"$RUN/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  exec {fd}>&-
+  wait_for 20 "Xvfb to choose a display" test -s "$display_file" || die "$REASON ($(tail -3 "$RUN/xvfb.log"))"
+  export DISPLAY=":$(head -1 "$display_file")"
+  wait_for 20 "the X server on $DISPLAY" xdpyinfo >/dev/null 2>&1 || die "$REASON"
+}
+
+probe() { wine "$E2E/probe.exe" "$@" 2>/dev/null; }
+
+start_wine() {
+  export WINEPREFIX=$RUN/prefix WINEARCH=win64 WINEDEBUG=-all
+  # No Mono or Gecko install prompts, no desktop menu entries.
+  export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+  # One server for the whole run, so each probe does not start a new one.
+  mkdir -p "$WINEPREFIX" && wineserver -p || die "cannot start the Wine server"
+  wine wineboot -i >"$RUN/wineboot.log" 2>&1 || die "wineboot failed: $(tail -3 "$RUN/wineboot.log")"
+  # No window manager runs on the test display: Wine then draws captions and
+  # close boxes itself, as a user sees them.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 ||
+    die "cannot configure Wine's X11 driver"
+  local acp
+  acp=$(probe acp) || die "probe.exe does not run under Wine"
+  [ "$acp" = 932 ] ||
+    die "Wine's ANSI code page is '$acp', not 932 (LANG=$LANG; is the ja_JP.UTF-8 locale generated?)"
+}
+
+# ------------------------------------------------------- application folders
+
+# Windows path of a Unix path: Wine's drive Z: is the Unix root.
+winpath() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+# new_app NAME: a folder with its own copy of the launcher and of target.exe.
+new_app() {
+  APP=$RUN/apps/$1
+  mkdir -p "$APP" && cp "$LAUNCHER_EXE" "$APP/pyxtern.exe" && cp "$E2E/target.exe" "$APP/target.exe" ||
+    fail "cannot prepare $APP" || return 1
+  TARGET=$(winpath "$APP/target.exe")
+}
+
+# write_favourites LINE...: the favourites file as the user keeps it, in code
+# page 932 with CR LF line ends.
+write_favourites() {
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "cannot write pyxtern.txt in CP932"
+}
+
+# expect_file NAME PATH [NAME PATH]...: waits for pyxtern.txt to hold exactly
+# these favourites in the rewritten form: each name padded with spaces to
+# NAME_WIDTH characters, ";", the path, CR LF; code page 932.
+expect_file() {
+  local name lines=''
+  while [ $# -ge 2 ]; do
+    name=$1
+    lines+=$(printf '%s%*s;%s' "$name" $((NAME_WIDTH - ${#name})) '' "$2")$'\r\n'
+    shift 2
+  done
+  printf '%s' "$lines" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt" || fail "cannot encode the expected file" ||
+    return 1
+  if ! wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt"; then
+    detail "$(cmp "$APP/expected.txt" "$APP/pyxtern.txt" 2>&1)"
+    detail "expected (· = space):"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/expected.txt" | sed 's/ /·/g; s/\r$/<CR>/')"
+    detail "actual:"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/pyxtern.txt" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/')"
+    return 1
+  fi
+}
+
+# ------------------------------------------------------------- the launcher
+
+alive() {
+  local state
+  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ "$state" != Z ]
+}
+
+# start_launcher: starts the launcher of $APP from its folder, as a double
+# click does; sets PID.
+start_launcher() {
+  (cd "$APP" && exec wine pyxtern.exe) >>"$APP/wine.log" 2>&1 &
+  PID=$!
+  STARTED+=("$PID")
+}
+
+has_launcher_window() { XID=$(probe xid "$TITLE"); }
+
+wait_for_window() {
+  wait_for 30 "the launcher window" has_launcher_window || {
+    alive "$PID" || REASON="the launcher ended before showing its window"
+    return 1
+  }
+}
+
+# Ends what a test left running and waits until its windows are gone, so the
+# next test starts on an empty screen.
+stop_launchers() {
+  local pid
+  for pid in "${STARTED[@]}"; do
+    if alive "$pid"; then kill -9 "$pid" 2>/dev/null; fi
+    wait "$pid" 2>/dev/null
+  done
+  STARTED=()
+  no_windows() { [ "$(probe count "$TITLE")" = 0 ]; }
+  wait_for 15 "the launcher's windows to go away" no_windows || true
+}
+
+has_items() { [ "$(probe items "$TITLE")" = "$(printf '%s\n' "$@")" ]; }
+
+# expect_items ITEM...: waits for the name list to hold exactly these items.
+expect_items() {
+  if ! wait_for 10 "the name list to read: $*" has_items "$@"; then
+    detail "list holds: $(probe items "$TITLE" | paste -sd '|')"
+    return 1
+  fi
+}
+
+focus_in_name_field() { [ "$(probe focus "$TITLE")" = combo ]; }
+
+# focus_name_field: gives the launcher the keyboard focus as clicking its
+# window does; clicks into the name field when the focus is elsewhere. Sets
+# CLICKED when it had to.
+focus_name_field() {
+  CLICKED=0
+  xdotool windowfocus --sync "$XID" 2>/dev/null || fail "cannot focus X window $XID" || return 1
+  wait_for 5 "the focus in the name field" focus_in_name_field && return 0
+  CLICKED=1
+  local x y
+  read -r x y < <(probe name-field "$TITLE") || fail "no name field in the launcher" || return 1
+  xdotool mousemove --sync "$x" "$y" click 1
+  wait_for 5 "the focus in the name field after clicking it" focus_in_name_field
+}
+
+field_reads() { [ "$(probe text "$TITLE")" = "$1" ]; }
+
+# type_name TEXT: types into the name field and waits until it shows TEXT.
+type_name() {
+  xdotool type --delay 30 "$1"
+  if ! wait_for 5 "the name field to show '$1'" field_reads "$1"; then
+    detail "name field shows: '$(probe text "$TITLE")'"
+    return 1
+  fi
+}
+
+# launch NAME: what a user does to start a favourite by name.
+launch() {
+  focus_name_field && type_name "$1" && xdotool key Return
+}
+
+# expect_started N PROGRAM ARGUMENTS: waits for target.exe's N-th recorded
+# start and checks that it ran as PROGRAM (first token, quoted or not) with
+# ARGUMENTS.
+expect_started() {
+  local n=$1 program=$2 arguments=$3 log=$APP/launched.txt
+  has_starts() { [ -f "$log" ] && [ "$(wc -l <"$log")" -ge "$n" ]; }
+  wait_for 15 "the favourite to start (start #$n of target.exe)" has_starts || return 1
+  local line first rest
+  line=$(sed -n "${n}p" "$log")
+  if [[ $line == \"* ]]; then
+    first=${line#\"}
+    first=${first%%\"*}
+    rest=${line#\""$first"\"}
+  else
+    first=${line%% *}
+    rest=${line#"$first"}
+  fi
+  rest=${rest#"${rest%%[! ]*}"}
+  rest=${rest%"${rest##*[! ]}"}
+  [ "$first" = "$program" ] && [ "$rest" = "$arguments" ] ||
+    fail "target.exe started as: $line (expected program $program, arguments '$arguments')"
+}
+
+expect_no_start() {
+  [ ! -e "$APP/launched.txt" ] || fail "something was started: $(cat "$APP/launched.txt")"
+}
+
+expect_exit() {
+  local pid=$1 what=$2
+  ended() { ! alive "$pid"; }
+  wait_for 15 "$what to end the program" ended || return 1
+  wait "$pid" 2>/dev/null
+  no_windows() { [ "$(probe count "$TITLE")" = 0 ]; }
+  wait_for 10 "the window to disappear after $what" no_windows
+}
+
+# --------------------------------------------------------------- screenshots
+
+# shot_window XID FILE: the window alone.
+shot_window() { import -window "$1" "$SHOTS/$2" 2>/dev/null || detail "screenshot $2 failed"; }
+
+# shot_area X Y W H FILE: a part of the screen, for windows with pop-ups.
+shot_area() {
+  import -window root -crop "${3}x${4}+${1}+${2}" +repage "$SHOTS/$5" 2>/dev/null || detail "screenshot $5 failed"
+}
+
+# ------------------------------------------------------------------- tests
+
+test_launches_program_and_moves_it_to_the_top() {
+  new_app launch || return 1
+  write_favourites "abc;$TARGET /a" "memo;$TARGET /m" "tgt;$TARGET /x" || return 1
+  start_launcher
+  wait_for_window || return 1
+  expect_items abc memo tgt || return 1
+  launch tgt || return 1
+  expect_started 1 "$TARGET" /x || return 1
+  expect_file tgt "$TARGET /x" abc "$TARGET /a" memo "$TARGET /m" || return 1
+  expect_items tgt abc memo
+}
+
+test_name_field_has_focus_when_window_is_activated() {
+  new_app focus || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  focus_name_field || return 1
+  [ "$CLICKED" = 0 ] || fail "the focus was not in the name field; it is there only after clicking into it"
+}
+
+test_exact_name_beats_earlier_prefix_and_contains_matches() {
+  new_app exact || return 1
+  write_favourites "mybox;$TARGET /contains" "boxer;$TARGET /prefix" "box;$TARGET /exact" || return 1
+  start_launcher
+  wait_for_window || return 1
+  launch box || return 1
+  expect_started 1 "$TARGET" /exact || return 1
+  expect_items box mybox boxer
+}
+
+test_prefix_match_beats_earlier_contains_match() {
+  new_app prefix || return 1
+  write_favourites "mybox;$TARGET /contains" "boxer;$TARGET /prefix" || return 1
+  start_launcher
+  wait_for_window || return 1
+  launch box || return 1
+  expect_started 1 "$TARGET" /prefix || return 1
+  expect_items boxer mybox || return 1
+  # With no exact or prefix match, a name that contains the text is taken.
+  launch ybo || return 1
+  expect_started 2 "$TARGET" /contains || return 1
+  expect_file mybox "$TARGET /contains" boxer "$TARGET /prefix"
+}
+
+test_document_opens_with_its_associated_program() {
+  new_app document || return 1
+  local doc=$APP/report.pyxdoc
+  echo 'a document' >"$doc"
+  local docwin
+  docwin=$(winpath "$doc")
+  wine reg add 'HKCR\.pyxdoc' /ve /d pyxdocfile /f >/dev/null 2>&1 &&
+    wine reg add 'HKCR\pyxdocfile\shell\open\command' /ve /d "\"$TARGET\" \"%1\"" /f >/dev/null 2>&1 ||
+    fail "cannot register the .pyxdoc file type" || return 1
+  write_favourites "abc;$TARGET /a" "doc;$docwin" || return 1
+  start_launcher
+  wait_for_window || return 1
+  launch doc || return 1
+  expect_started 1 "$TARGET" "\"$docwin\"" || return 1
+  expect_file doc "$docwin" abc "$TARGET /a"
+}
+
+has_message_box() { MESSAGE=$(probe msgbox "$TITLE"); }
+no_message_box() { ! probe msgbox "$TITLE" >/dev/null; }
+
+# answer_message_box: presses Return in the open message box and waits for it
+# to close.
+answer_message_box() {
+  local box
+  box=$(probe msgbox-xid "$TITLE") || fail "no X window for the message box" || return 1
+  xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool key Return
+  wait_for 10 "the message box to close on Return" no_message_box
+}
+
+test_unknown_name_is_reported() {
+  new_app unknown || return 1
+  write_favourites "abc;$TARGET /a" "tgt;$TARGET /x" || return 1
+  cp "$APP/pyxtern.txt" "$APP/before.txt"
+  start_launcher
+  wait_for_window || return 1
+  launch nosuch || return 1
+  wait_for 10 "a message box titled $TITLE" has_message_box || return 1
+  local box
+  box=$(probe msgbox-xid "$TITLE") && shot_window "$box" unknown-name-message.png
+  [ "$MESSAGE" = "$MSG_NOT_REGISTERED" ] || fail "the message reads '$MESSAGE'" || return 1
+  answer_message_box || return 1
+  alive "$PID" || fail "the launcher ended after the message" || return 1
+  has_launcher_window || fail "the launcher window is gone after the message" || return 1
+  cmp -s "$APP/before.txt" "$APP/pyxtern.txt" || fail "the favourites file changed" || return 1
+  expect_no_start
+}
+
+test_empty_name_asks_for_a_name() {
+  new_app empty || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  focus_name_field || return 1
+  xdotool key Return
+  wait_for 10 "a message box titled $TITLE" has_message_box || return 1
+  [ "$MESSAGE" = "$MSG_ENTER_NAME" ] || fail "the message reads '$MESSAGE'" || return 1
+  answer_message_box || return 1
+  expect_no_start
+}
+
+test_cancel_button_ends_program() {
+  new_app cancel || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  local x y
+  read -r x y < <(probe center "$TITLE" 'キャンセル') || fail "no button captioned キャンセル" || return 1
+  xdotool mousemove --sync "$x" "$y" click 1
+  expect_exit "$PID" "clicking キャンセル" || return 1
+  expect_no_start
+}
+
+test_close_box_ends_program() {
+  new_app closebox || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  local x y
+  read -r x y < <(probe close-box "$TITLE") || fail "the window has no close box" || return 1
+  xdotool mousemove --sync "$x" "$y" click 1
+  expect_exit "$PID" "clicking the close box"
+}
+
+test_alt_f4_ends_program() {
+  new_app altf4 || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  xdotool windowfocus --sync "$XID" 2>/dev/null
+  xdotool key alt+F4
+  expect_exit "$PID" "Alt+F4"
+}
+
+test_second_start_ends_at_once_and_first_keeps_working() {
+  new_app second || return 1
+  write_favourites "abc;$TARGET /a" "tgt;$TARGET /x" || return 1
+  start_launcher
+  wait_for_window || return 1
+  local first=$PID
+  start_launcher
+  local second=$PID most=1
+  # While the second copy runs, no second window may appear.
+  second_gone() {
+    local count
+    count=$(probe count "$TITLE")
+    [ "${count:-0}" -le "$most" ] || most=$count
+    ! alive "$second"
+  }
+  wait_for 15 "the second copy to end" second_gone || return 1
+  [ "$most" -le 1 ] || fail "the second copy showed a window ($most windows titled $TITLE)" || return 1
+  alive "$first" || fail "the first copy ended too" || return 1
+  PID=$first
+  has_launcher_window || fail "the first copy's window is gone" || return 1
+  launch tgt || return 1
+  expect_started 1 "$TARGET" /x || return 1
+  [ "$(wc -l <"$APP/launched.txt")" = 1 ] || fail "target.exe started more than once"
+}
+
+is_dropped() { [ "$(probe dropped "$TITLE")" = "$1" ]; }
+
+test_japanese_name_is_listed_launched_and_kept() {
+  new_app japanese || return 1
+  write_favourites "abc;$TARGET /a" "メモ帳;$TARGET /jp" "tgt;$TARGET /x" || return 1
+  # The file really holds the code-page-932 bytes of メモ帳.
+  grep -q $'\x83\x81\x83\x82\x92\xa0;' "$APP/pyxtern.txt" || fail "the prepared file is not in CP932" || return 1
+  start_launcher
+  wait_for_window || return 1
+  expect_items abc メモ帳 tgt || return 1
+
+  focus_name_field || return 1
+  shot_window "$XID" launcher.png
+  xdotool key alt+Down
+  if wait_for 5 "the name list to drop down" is_dropped 1; then
+    local wx wy ww wh dx dy dw dh
+    read -r wx wy ww wh < <(probe geometry "$TITLE")
+    read -r dx dy dw dh < <(probe drop-geometry "$TITLE")
+    local right=$((wx + ww > dx + dw ? wx + ww : dx + dw)) bottom=$((wy + wh > dy + dh ? wy + wh : dy + dh))
+    local left=$((wx < dx ? wx : dx))
+    shot_area "$left" "$wy" $((right - left)) $((bottom - wy)) launcher-japanese-list.png
+    xdotool key Escape
+    wait_for 5 "the name list to close" is_dropped 0 || return 1
+  else
+    detail "the list did not drop down on Alt+Down; no screenshot of it"
+  fi
+
+  # Typed as a user with a Japanese input method would enter it; where the
+  # keyboard cannot deliver it, the name is picked from the list instead.
+  xdotool type --delay 50 'メモ'
+  if wait_for 5 "the name field to show メモ" field_reads 'メモ'; then
+    NOTE='typed メモ'
+  else
+    xdotool key Down Down
+    wait_for 5 "the list's second item in the name field" field_reads 'メモ帳' || return 1
+    NOTE='picked メモ帳 from the list'
+  fi
+  xdotool key Return
+  expect_started 1 "$TARGET" /jp || return 1
+  expect_file メモ帳 "$TARGET /jp" abc "$TARGET /a" tgt "$TARGET /x" || return 1
+  # The name's bytes, padded to 40 characters (3 double-byte characters and 37 spaces).
+  head -c 44 "$APP/pyxtern.txt" | cmp -s - <(printf '\x83\x81\x83\x82\x92\xa0%37s;' '') ||
+    fail "the first line does not start with メモ帳's CP932 bytes and 37 spaces" || return 1
+  expect_items メモ帳 abc tgt
+}
+
+TESTS=(
+  test_launches_program_and_moves_it_to_the_top
+  test_name_field_has_focus_when_window_is_activated
+  test_exact_name_beats_earlier_prefix_and_contains_matches
+  test_prefix_match_beats_earlier_contains_match
+  test_document_opens_with_its_associated_program
+  test_unknown_name_is_reported
+  test_empty_name_asks_for_a_name
+  test_cancel_button_ends_program
+  test_close_box_ends_program
+  test_alt_f4_ends_program
+  test_second_start_ends_at_once_and_first_keeps_working
+  test_japanese_name_is_listed_launched_and_kept
+)
+
+run_test() {
+  local name=${1#test_} started
+  REASON='' DETAILS='' NOTE=''
+  started=$(now_ms)
+  local ok=1
+  "$1" || ok=0
+  local took
+  took=$(awk -v ms=$(($(now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
+  if [ "$ok" = 1 ]; then
+    PASSED=$((PASSED + 1))
+    echo "PASS $name ($took${NOTE:+; $NOTE})"
+  else
+    FAILED=$((FAILED + 1))
+    echo "FAIL $name: ${REASON:-failed} ($took)"
+    [ -z "$DETAILS" ] || printf '%s' "$DETAILS" | sed 's/^/    /'
+  fi
+  stop_launchers
+}
+
+# -------------------------------------------------------------------- main
+
+main() {
+  install_prerequisites
+  install_japanese_locale
+  build_helpers
+  [ -f "$LAUNCHER_EXE" ] ||
+    die "$LAUNCHER_EXE is missing; build the Windows program first (cmake with cmake/mingw-w64-x86_64.cmake into $BUILD/win32)"
+
+  mkdir -p "$E2E" && RUN=$(mktemp -d "$E2E/run-XXXXXX") || die "cannot create a run folder in $E2E"
+  trap cleanup EXIT
+  trap 'exit 130' INT TERM
+
+  local wine_start prefix_ready
+  wine_start=$(now_ms)
+  start_x
+  start_wine
+  prefix_ready=$(now_ms)
+
+  local selected=("${TESTS[@]}")
+  [ -z "${E2E_ONLY:-}" ] || selected=($(printf '%s\n' "${TESTS[@]}" | grep -- "$E2E_ONLY"))
+  local t
+  for t in "${selected[@]}"; do run_test "$t"; done
+
+  local end
+  end=$(now_ms)
+  awk -v all=$((end - wine_start)) -v setup=$((prefix_ready - wine_start)) \
+    'BEGIN { printf "wine part: %.0fs (X server and fresh prefix %.0fs, tests %.0fs)\n", all / 1000, setup / 1000, (all - setup) / 1000 }'
+  echo "screenshots: $SHOTS"
+  summary
+  [ "$FAILED" = 0 ]
+}
+
+main

@@ -1,0 +1,49 @@
+// Stand-in favourite for the end-to-end tests: records how it was started and
+// exits. The launcher starts it either directly (a program favourite) or
+// through a file association (a document favourite); the tests read the
+// recorded command line to see which program got which arguments.
+//
+// The line goes to the file named by PYX_TARGET_LOG, or else to launched.txt
+// beside this program, as UTF-8 with one "\n"-terminated line per start.
+// Built for the GUI subsystem so that no console window appears.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::wstring logPath() {
+  wchar_t buffer[32768];
+  DWORD length = GetEnvironmentVariableW(L"PYX_TARGET_LOG", buffer, 32768);
+  if (length > 0 && length < 32768) return std::wstring(buffer, length);
+  length = GetModuleFileNameW(nullptr, buffer, 32768);
+  std::wstring path(buffer, length);
+  std::size_t slash = path.find_last_of(L"\\/");
+  path.resize(slash == std::wstring::npos ? 0 : slash + 1);
+  return path + L"launched.txt";
+}
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                 nullptr);
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                      nullptr);
+  return result;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  std::string line = utf8(GetCommandLineW()) + "\n";
+  // FILE_APPEND_DATA makes the single write land whole at the end, so a test
+  // that polls the file never sees half a line.
+  HANDLE file = CreateFileW(logPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == line.size() ? 0 : 3;
+}
