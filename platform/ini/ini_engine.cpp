@@ -30,8 +30,9 @@ bool isBlank(char c) {
 }
 
 // Length in bytes of the character starting at `pos`. Every trail byte of the
-// double-byte code pages is at least 0x40, so a lead byte followed by a line
-// end, a blank or "=" stands alone, as the system's converter treats it.
+// double-byte code pages is at least 0x40; a lead byte followed by anything
+// lower (a line end, a blank, "=") is a broken character on its own, so that a
+// damaged file still splits into its lines and keys.
 std::size_t charLength(std::string_view text, std::size_t pos, LeadByteTest isLeadByte) {
   if (isLeadByte != nullptr && pos + 1 < text.size() && isLeadByte(static_cast<unsigned char>(text[pos])) &&
       static_cast<unsigned char>(text[pos + 1]) >= 0x40) {
@@ -122,7 +123,7 @@ enum class LineKind { Blank, Section, Comment, Key, Other };
 struct ParsedLine {
   LineKind kind = LineKind::Other;
   std::string_view name;       // section or key name, blanks removed
-  std::size_t valueStart = 0;  // offset in the line of the raw value (Key)
+  std::size_t valueStart = 0;  // offset in the line just after "=" (Key)
   std::string_view value;      // raw value, blanks removed (Key)
 };
 
@@ -151,10 +152,8 @@ ParsedLine parseLine(std::string_view line, LeadByteTest isLeadByte) {
   if (equals == std::string_view::npos) return parsed;
   parsed.kind = LineKind::Key;
   parsed.name = trimBlanks(rest.substr(0, equals));
-  std::size_t valueStart = start + equals + 1;
-  while (valueStart < line.size() && isBlank(line[valueStart])) ++valueStart;
-  parsed.valueStart = valueStart;
-  parsed.value = trimBlanks(line.substr(valueStart));
+  parsed.valueStart = start + equals + 1;
+  parsed.value = trimBlanks(line.substr(parsed.valueStart));
   return parsed;
 }
 
@@ -189,10 +188,6 @@ std::string_view unquote(std::string_view value) {
   return value;
 }
 
-bool startsComment(std::string_view key) {
-  return !key.empty() && key.front() == ';';
-}
-
 }  // namespace
 
 bool isCp932LeadByte(unsigned char byte) {
@@ -207,7 +202,8 @@ std::uint32_t getProfileString(const std::optional<std::string>& file, std::stri
   key = trimSpaces(key);
 
   std::optional<std::string_view> found;
-  if (file && !startsComment(key)) found = findValue(*file, section, key, isLeadByte);
+  // A key starting with ";" is never found: such lines are comments.
+  if (file) found = findValue(*file, section, key, isLeadByte);
 
   std::string_view result;
   if (found) {
@@ -251,10 +247,11 @@ std::string writeProfileString(const std::optional<std::string>& file, std::stri
     }
     if (!inSection || parsed.kind == LineKind::Blank) continue;
     lastUsed = line;
-    if (parsed.kind == LineKind::Key && !startsComment(key) && sameName(parsed.name, key, isLeadByte)) {
-      // Existing key: only its value is replaced; the key's spelling, the
-      // blanks around "=" and the line end stay. A last line without a line
-      // end gets one.
+    if (parsed.kind == LineKind::Key && sameName(parsed.name, key, isLeadByte)) {
+      // Existing key: everything after "=" is replaced by the value as
+      // given (so rewriting a value never piles up blanks); the key's
+      // spelling, the blanks before "=" and the line end stay. A last line
+      // without a line end gets one.
       std::string result(text.substr(0, line.begin + parsed.valueStart));
       result.append(value);
       if (line.terminated()) {
