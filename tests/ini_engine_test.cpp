@@ -325,8 +325,8 @@ TEST(IniEngineWrite, EditsInPlace) {
       {"new keys in an LF file end in CR LF", std::string("[a]\nx=1\n"), "a", "n", "3", "[a]\nx=1\nn=3\r\n"},
       {"replace keeps the key's spelling", std::string("[Sec]\r\nKey=old\r\nOther=o\r\n"), "SEC", "KEY",
        "new", "[Sec]\r\nKey=new\r\nOther=o\r\n"},
-      {"replace keeps blanks around '='", std::string("[s]\r\n  k \t=  old value  \r\n"), "s", "k", "new",
-       "[s]\r\n  k \t=  new\r\n"},
+      {"replace keeps the blanks before '='", std::string("[s]\r\n  k \t=  old value  \r\n"), "s", "k", "new",
+       "[s]\r\n  k \t=new\r\n"},
       {"replace keeps an LF line end", std::string("[s]\nk=old\nm=1\n"), "s", "k", "new",
        "[s]\nk=new\nm=1\n"},
       {"replace in a last line without line end", std::string("[s]\r\nk=old"), "s", "k", "new",
@@ -403,7 +403,9 @@ TEST(IniEngineRoundTrip, WrittenValuesReadBack) {
   const std::string changed = write(file, "start", "KEY", "new");
   EXPECT_EQ(value(changed, "Start", "Key"), "new");
   for (const auto& c : cases) {
-    if (c.key != "Key") EXPECT_EQ(value(changed, c.section, c.key), c.readBack) << c.key;
+    if (c.key != "Key") {
+      EXPECT_EQ(value(changed, c.section, c.key), c.readBack) << c.key;
+    }
   }
 }
 
