@@ -369,7 +369,11 @@ std::vector<Scenario> handPicked() {
 
 // ---------------------------------------------------------------------------
 // Generated scenarios: a seeded mix of sections, keys, values, case, spaces,
-// quotes, comments and duplicates, kept clear of the documented differences.
+// quotes, comments, duplicates and line ends, with reads and writes. They keep
+// clear of the documented differences (no "]" in section names, no key read
+// that starts with ";", no tabs in the names passed, no quoted or all-space
+// defaults, the program's buffer size) and compare reads only, as Wine
+// rewrites files in its own layout.
 
 class Random {
  public:
