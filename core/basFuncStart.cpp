@@ -95,15 +95,17 @@ std::int32_t basFuncStart::mGet_OSType() {
   }
 }
 
-std::int16_t basFuncStart::pfrmPyxtern_Form_QueryUnload() {
+std::int16_t basFuncStart::pfrmPyxtern_Form_QueryUnload(bool windowClosing) {
   return trap_.run(u"pfrmPyxtern_Form_QueryUnload", [&] {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
     std::intptr_t hwnd = platform.formHandle(kLauncher);
     platform.unregisterHotKey(hwnd, com.gintHotKey1Atom);
     platform.unregisterHotKey(hwnd, com.gintHotKey2Atom);
-    platform.globalDeleteAtom(static_cast<std::uint16_t>(com.gintHotKey1Atom));
-    platform.globalDeleteAtom(static_cast<std::uint16_t>(com.gintHotKey2Atom));
+    if (windowClosing) {
+      platform.globalDeleteAtom(static_cast<std::uint16_t>(com.gintHotKey1Atom));
+      platform.globalDeleteAtom(static_cast<std::uint16_t>(com.gintHotKey2Atom));
+    }
     pfrmPyxtern_UnHook(hwnd);
   });
 }
@@ -302,7 +304,7 @@ std::int16_t basFuncStart::pfrmPyxtern_cmdTork_Click() {
 std::int16_t basFuncStart::pfrmPyxtern_mnuSet_Click() {
   return trap_.run(u"pfrmPyxtern_mnuSet_Click", [&] {
     app_.platform.showForm(FormId::frmSetPgm, true);
-    pfrmPyxtern_Form_QueryUnload();
+    pfrmPyxtern_Form_QueryUnload(false);
     mSetti_Get();
   });
 }

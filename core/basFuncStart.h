@@ -28,7 +28,10 @@ class basFuncStart {
 
   // Start-up and shutdown
   std::int16_t pfrmPyxtern_Form_Load();
-  std::int16_t pfrmPyxtern_Form_QueryUnload();
+  // The hotkey release. The atoms, whose numbers identify the hotkeys, are
+  // deleted only when the window closes: after the settings window the same
+  // numbers identify the hotkeys again.
+  std::int16_t pfrmPyxtern_Form_QueryUnload(bool windowClosing = true);
   std::int16_t pfrmPyxtern_Form_Unload();
 
   // Lookup and launch

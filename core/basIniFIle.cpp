@@ -47,10 +47,14 @@ Text basIniFIle::pEditKnjStr(const Text& text, std::int32_t byteCount) {
     }
     if (byteCount < 0) raiseError(ErrInvalidProcedureCall);
     const Platform& platform = app_.platform;
-    Text cut = platform.fromAnsi(platform.toAnsi(text).substr(0, static_cast<std::size_t>(byteCount)));
-    // A cut through a double-byte character leaves half of it, which converts
-    // to a character the text does not hold: drop it.
-    if (!contains(text, cut)) cut.pop_back();
+    Bytes kept = platform.toAnsi(text).substr(0, static_cast<std::size_t>(byteCount));
+    Text cut = platform.fromAnsi(kept);
+    // A cut through a double-byte character leaves half of it, which decodes
+    // to a replacement character. Looking for that character in the text is
+    // not enough (the text may hold the same replacement already, as a value
+    // cut by the read buffer does); a cut whose characters do not encode back
+    // to the kept bytes ends in a broken one: drop it.
+    if (!cut.empty() && (!contains(text, cut) || platform.toAnsi(cut) != kept)) cut.pop_back();
     result = cut;
   });
   return result;
