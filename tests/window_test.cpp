@@ -1,0 +1,122 @@
+// The launcher window's size and tray behaviour, its browse and help
+// commands, and the hotkeys arriving through the window hook.
+#include <string>
+#include <vector>
+
+#include "tests/sim_fixture.h"
+
+namespace pyx::testing {
+namespace {
+
+constexpr FormId kLauncher = FormId::frmPyxtern;
+
+class Window : public SimTest {
+ protected:
+  void SetUp() override {
+    writeFavourites("a;C:\\a.txt\r\n");
+    sim.putFile("Tesmora.ini", "[Start]\r\nCtrl=1\r\nKey=112\r\n[Small]\r\nCtrl=1\r\nKey=113\r\n");
+    startProgram();
+    sim.clearCalls();
+  }
+};
+
+TEST_F(Window, MinimisingHidesIntoTheTrayAndReaddsTheIcon) {
+  sim.shellNotifyIcon(tray::Delete, app->com.gtypTray);  // the icon was lost, say by a shell restart
+  sim.minimize(kLauncher);
+  EXPECT_FALSE(sim.isFormVisible(kLauncher));
+  EXPECT_TRUE(sim.trayIconShown());
+  auto tray = sim.callsTo("shellNotifyIcon");
+  ASSERT_EQ(tray.size(), 3u);
+  EXPECT_EQ(tray[1].args[0], "2");
+  EXPECT_EQ(tray[2].args[0], "0");
+}
+
+TEST_F(Window, MaximiseIsTurnedBackAndTheSizeIsCapped) {
+  sim.maximize(kLauncher);
+  EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Normal);
+  sim.resizeTo(kLauncher, 9000, 3000);
+  EXPECT_EQ(sim.formWidth(kLauncher), 5940);
+  EXPECT_EQ(sim.formHeight(kLauncher), 2040);
+  sim.resizeTo(kLauncher, 4000, 1500);
+  EXPECT_EQ(sim.formWidth(kLauncher), 4000) << "smaller sizes stay";
+  EXPECT_EQ(sim.formHeight(kLauncher), 1500);
+}
+
+TEST_F(Window, TrayDoubleClickRestoresAndOtherMouseActionsDoNothing) {
+  sim.minimize(kLauncher);
+  for (std::uint32_t ignored : {0x200u, 0x201u, 0x202u, 0x205u}) sim.trayMouse(ignored);
+  EXPECT_FALSE(sim.isFormVisible(kLauncher));
+  EXPECT_TRUE(sim.callsTo("popupMenu").empty());
+  sim.trayMouse(0x203);
+  EXPECT_TRUE(sim.isFormVisible(kLauncher));
+  EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Normal);
+  EXPECT_EQ(sim.activeForm(), kLauncher);
+  EXPECT_EQ(sim.callsTo("shellNotifyIcon").back().args[0], "1") << "the icon stays, modified";
+}
+
+TEST_F(Window, RightPressOnTheIconOrTheWindowOpensTheSameMenu) {
+  sim.trayMouse(0x204);
+  sim.rightClick(kLauncher);
+  auto menus = sim.callsTo("popupMenu");
+  ASSERT_EQ(menus.size(), 2u);
+  EXPECT_EQ(menus[0].args, menus[1].args);
+  EXPECT_EQ(menus[0].args[1], "mnuPopup");
+}
+
+TEST_F(Window, BrowseStartsTheChosenFileWithoutTouchingTheFavourites) {
+  sim.answerFileDialog(u"C:\\memo.txt");
+  sim.click({kLauncher, "cmdSanshou"});
+  auto dialog = sim.callsTo("fileOpenDialog");
+  ASSERT_EQ(dialog.size(), 1u);
+  EXPECT_EQ(dialog[0].args, (std::vector<std::string>{"frmPyxtern.CommonDialog1",
+                                                      "ﾃｷｽﾄ(*.txt)|*.txt|すべて(*.*)|*.*", "1", "4096"}));
+  ASSERT_EQ(sim.callsTo("shellExecute").size(), 1u);
+  EXPECT_EQ(sim.callsTo("shellExecute")[0].args[2], "C:\\memo.txt");
+  EXPECT_TRUE(sim.callsTo("replaceFile").empty());
+
+  sim.click({kLauncher, "cmdSanshou"});  // cancelled
+  EXPECT_EQ(sim.callsTo("shellExecute").size(), 1u);
+}
+
+TEST_F(Window, HelpOpensTheHelpFileBesideTheProgram) {
+  sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuHelp"); });
+  sim.rightClick(kLauncher);
+  ASSERT_EQ(sim.callsTo("shellExecute").size(), 1u);
+  EXPECT_EQ(sim.callsTo("shellExecute")[0].args[2], appDir() + "\\TESMORA_HELP.HLP");
+  EXPECT_TRUE(sim.messageBoxes().empty());
+}
+
+TEST_F(Window, CallUpHotkeyBringsTheWindowBackFromTheTray) {
+  sim.minimize(kLauncher);
+  sim.pressHotKey(2, 112);
+  EXPECT_TRUE(sim.isFormVisible(kLauncher));
+  EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Normal);
+  EXPECT_EQ(sim.activeForm(), kLauncher);
+  EXPECT_TRUE(sim.trayIconShown());
+}
+
+TEST_F(Window, MinimiseHotkeyClosesTheRegistrationWindowAndGoesToTheTray) {
+  bool closedByHotkey = false;
+  sim.whenModal(FormId::frmTork, [&] {
+    sim.pressHotKey(2, 113);
+    closedByHotkey = !sim.isFormLoaded(FormId::frmTork);
+  });
+  sim.click({kLauncher, "cmdTork"});
+  EXPECT_TRUE(closedByHotkey);
+  EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Minimized);
+  EXPECT_FALSE(sim.isFormVisible(kLauncher));
+}
+
+TEST_F(Window, EveryMessageIsPassedOnThroughTheHook) {
+  std::intptr_t hwnd = sim.formHandle(kLauncher);
+  sim.clearCalls();
+  sim.pressHotKey(2, 112);
+  auto passed = sim.callsTo("callWindowProc");
+  ASSERT_EQ(passed.size(), 1u);
+  EXPECT_EQ(passed[0].args[1], std::to_string(hwnd));
+  EXPECT_EQ(passed[0].args[2], std::to_string(0x312)) << "hotkey messages are passed on too";
+  EXPECT_EQ(passed[0].args[0], std::to_string(app->com.glngPrevWndProc));
+}
+
+}  // namespace
+}  // namespace pyx::testing
