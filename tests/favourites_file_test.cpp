@@ -47,12 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"line of spaces ends the list", "a;1\r\n   \r\nb;2\r\n", {"a"}, {"1"}},
         ReadCase{"ideographic space is not trimmed", "\u3000x;1\r\n", {"\u3000x"}, {"1"}},
         ReadCase{"empty file", "", {}, {}}, ReadCase{"first line empty", "\r\na;1\r\n", {}, {}}),
-    [](const auto& info) {
-      std::string name;
-      for (char ch : std::string(info.param.what))
-        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-      return name;
-    });
+    NameFromWhat{});
 
 TEST_F(FavouritesFile, FortyCharacterNamesAreCountedInCharacters) {
   std::string longName(45, 'n');

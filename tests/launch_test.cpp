@@ -55,12 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupCase{"typed text longer than every name", "a;1.txt\r\n", "abc", ""},
                       LookupCase{"japanese prefix", "メモ帳;j.txt\r\n", "メモ", "j.txt"},
                       LookupCase{"path is trimmed", "p; C:\\p q.txt \r\n", "p", "C:\\p q.txt"}),
-    [](const auto& info) {
-      std::string name;
-      for (char ch : std::string(info.param.what))
-        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-      return name;
-    });
+    NameFromWhat{});
 
 TEST_F(Launch, EmptyNameAsksForOne) {
   writeFavourites("a;1.txt\r\n");
@@ -156,12 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"folder in the browser", "D:\\Work", "0", "C:\\Program Files\\IE\\IEXPLORE.EXE",
                   "C:\\Program Files\\IE\\IEXPLORE.EXE|D:\\Work", ""},
         StartCase{"empty path is a folder", "", "-", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,", ""}),
-    [](const auto& info) {
-      std::string name;
-      for (char ch : std::string(info.param.what))
-        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-      return name;
-    });
+    NameFromWhat{});
 
 TEST_F(Launch, CommandLinesReadAsTheProgramBuildsThem) {
   writeFavourites("q;\"C:\\Program Files\\Ed\\ed.exe\" /r\r\ne;C:\\Ed\\ed.exe\r\nw;D:\\Work\r\n");
@@ -234,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BuiltInCase{"calc_9x", 1, "calc", "C:\\WINDOWS\\CALC.EXE"},
                       BuiltInCase{"notepad_9x", 1, "Notepad", "C:\\WINDOWS\\NOTEPAD.EXE"},
                       BuiltInCase{"explorer_9x", 1, "explorer", "C:\\WINDOWS\\EXPLORER.EXE"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    NameFromWhat{});
 
 TEST_F(Launch, BuiltInWorksBeforeAnyFavouriteExists) {
   startProgram();

@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LongValueCase{"cut_between_characters", "a" + repeat("あ", 10000),
                                     "a" + repeat("あ", 9999)},
                       LongValueCase{"cut_through_a_character", repeat("あ", 10000), repeat("あ", 9999)}),
-    [](const auto& info) { return std::string(info.param.what); });
+    NameFromWhat{});
 
 TEST_F(Settings, CutToAByteCount) {
   EXPECT_EQ(app->iniFile.pEditKnjStr(u"", 5), u"");
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteFailureCase{"permission_denied",
                                        [](SimDesktop& s) { s.denyAccess("Tesmora.ini"); },
                                        "70\r\npSetIniFileItem\r\n書き込みできません。"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    NameFromWhat{});
 
 struct HotKeyCase {
   const char* what;
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HotKeyCase{"key_names_compare_without_case", "CTRL=1\r\nKEY=112\r\n", "2+112"},
                       HotKeyCase{"missing_key_leaves_it_unregistered", "Ctrl=1\r\n", ""},
                       HotKeyCase{"empty_key_leaves_it_unregistered", "Ctrl=1\r\nKey=\r\n", ""}),
-    [](const auto& info) { return std::string(info.param.what); });
+    NameFromWhat{});
 
 TEST(SettingsLoad, NonNumericKeyIsReportedAndTheRestStillLoads) {
   SimDesktop sim;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +69,17 @@ class SimTest : public ::testing::Test {
   }
 
   std::string appDir() const { return sim.directory().string(); }
+};
+
+// Names a parameterised case after its `what` description.
+struct NameFromWhat {
+  template <class Info>
+  std::string operator()(const Info& info) const {
+    std::string name;
+    for (char ch : std::string(info.param.what))
+      name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    return name;
+  }
 };
 
 // A favourites line in the padded form: the name padded to 40 characters.

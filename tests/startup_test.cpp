@@ -223,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      s.whenPopupMenu([&s] { s.chooseMenuItem("mnuEnd"); });
                                      s.trayMouse(0x204);
                                    }}),
-    [](const auto& info) { return std::string(info.param.what); });
+    NameFromWhat{});
 
 }  // namespace
 }  // namespace pyx::testing
