@@ -1,6 +1,7 @@
 #include "platform/codepage_iconv.h"
 
 #include <cerrno>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -49,6 +50,72 @@ std::string convert(iconv_t cd, const char* data, std::size_t size, OnError onEr
   return out;
 }
 
+// Characters that the Windows conversion of code page 932 treats otherwise
+// than iconv: its best fit of accented Latin letters and a few signs to ASCII,
+// the single bytes it maps to private-use characters, and the JIS variants
+// that iconv maps but Windows does not.
+std::optional<char> windowsOverride(char16_t c) {
+  switch (c) {
+    case 0x0080:
+      return '\x80';
+    case 0xF8F0:
+      return '\xA0';
+    case 0xF8F1:
+      return '\xFD';
+    case 0xF8F2:
+      return '\xFE';
+    case 0xF8F3:
+      return '\xFF';
+    case 0x2014:
+    case 0x2016:
+    case 0x203E:
+    case 0x2212:
+    case 0x301C:
+      return kUnrepresentable;
+    case 0x00A5:
+      return '\\';
+    case 0x00A6:
+      return '|';
+    case 0x00A9:
+      return 'c';
+    case 0x00AE:
+      return 'R';
+    case 0x00B2:
+      return '2';
+    case 0x00B3:
+      return '3';
+    case 0x00B9:
+      return '1';
+    default:
+      break;
+  }
+  if (c >= 0xD800 && c < 0xE000) return kUnrepresentable;  // each half of a pair on its own
+  if (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7) {
+    // Accented Latin letters fall back to their base letter.
+    static constexpr char kBase[] = "AAAAAAACEEEEIIIIDNOOOOO?OUUUUYTsaaaaaaaceeeeiiiidnooooo?ouuuuyty";
+    char base = kBase[c - 0xC0];
+    if (base != 'T' && base != 't' && base != 's' && c != 0xC6 && c != 0xE6) return base;
+  }
+  return std::nullopt;
+}
+
+std::optional<char16_t> windowsSingleByte(unsigned char byte) {
+  switch (byte) {
+    case 0x80:
+      return u'\u0080';
+    case 0xA0:
+      return u'\uF8F0';
+    case 0xFD:
+      return u'\uF8F1';
+    case 0xFE:
+      return u'\uF8F2';
+    case 0xFF:
+      return u'\uF8F3';
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace
 
 IconvCodePage::IconvCodePage(const char* codePage)
@@ -60,27 +127,36 @@ IconvCodePage::~IconvCodePage() {
 }
 
 Bytes IconvCodePage::toAnsi(TextView text) const {
-  std::string utf16le;
-  utf16le.reserve(text.size() * 2);
+  Bytes out;
+  std::string run;  // UTF-16LE of the characters iconv converts as it is
+  auto flush = [&] {
+    out += convert(toAnsi_, run.data(), run.size(),
+                   [](const char*, std::size_t, std::string& o, std::size_t& written) {
+                     o[written++] = kUnrepresentable;
+                     return std::size_t{2};
+                   });
+    run.clear();
+  };
   for (char16_t c : text) {
-    utf16le += static_cast<char>(c & 0xFF);
-    utf16le += static_cast<char>(c >> 8);
+    if (std::optional<char> byte = windowsOverride(c)) {
+      flush();
+      out += *byte;
+    } else {
+      run += static_cast<char>(c & 0xFF);
+      run += static_cast<char>(c >> 8);
+    }
   }
-  return convert(toAnsi_, utf16le.data(), utf16le.size(),
-                 [](const char* in, std::size_t left, std::string& out, std::size_t& written) {
-                   out[written++] = kUnrepresentable;
-                   // A surrogate pair is one character: one "?" for both halves.
-                   unsigned high = static_cast<unsigned char>(in[1]);
-                   return (high >= 0xD8 && high < 0xDC && left >= 4) ? std::size_t{4} : std::size_t{2};
-                 });
+  flush();
+  return out;
 }
 
 Text IconvCodePage::fromAnsi(const Bytes& bytes) const {
   std::string utf16le = convert(fromAnsi_, bytes.data(), bytes.size(),
                                 [](const char* in, std::size_t left, std::string& out, std::size_t& written) {
-                                  out[written++] = static_cast<char>(kInvalidSequence & 0xFF);
-                                  out[written++] = static_cast<char>(kInvalidSequence >> 8);
                                   unsigned char lead = static_cast<unsigned char>(in[0]);
+                                  char16_t c = windowsSingleByte(lead).value_or(kInvalidSequence);
+                                  out[written++] = static_cast<char>(c & 0xFF);
+                                  out[written++] = static_cast<char>(c >> 8);
                                   bool doubleByte =
                                       (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
                                   return (doubleByte && left >= 2) ? std::size_t{2} : std::size_t{1};

@@ -1,8 +1,10 @@
-// Conversion between the program's text and an ANSI code page through the C
-// library's iconv, for platforms that have no conversion of their own. It
-// follows the Windows conversion functions where input does not fit: a
-// character the code page cannot represent becomes "?", a byte sequence that
-// is not valid in the code page becomes U+30FB.
+// Conversion between the program's text and code page 932 (Shift-JIS)
+// through the C library's iconv, for platforms that have no conversion of
+// their own. Where iconv and the Windows conversion functions differ it
+// follows Windows: a character the code page cannot represent becomes "?"
+// (accented Latin letters fall back to their base letter), a byte sequence
+// that is not valid becomes U+30FB, and the single bytes 0x80, 0xA0 and
+// 0xFD-0xFF map to U+0080 and U+F8F0-U+F8F3.
 #pragma once
 
 #include <iconv.h>

@@ -33,7 +33,15 @@ TEST_F(Cp932, BackslashAndTildeStayAscii) {
 
 TEST_F(Cp932, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(cp.toAnsi(u"a한b"), "a?b");
-  EXPECT_EQ(cp.toAnsi(u"x\U0001F600y"), "x?y") << "a surrogate pair is one character";
+  EXPECT_EQ(cp.toAnsi(u"x\U0001F600y"), "x??y")
+      << "one for each half of a surrogate pair, as the system does";
+}
+
+TEST_F(Cp932, FollowsTheSystemWhereItDiffersFromIconv) {
+  EXPECT_EQ(cp.toAnsi(u"caf\u00E9 \u00A9"), "cafe c") << "accented letters and signs fall back to ASCII";
+  EXPECT_EQ(cp.toAnsi(u"\u2212\u301C\u2014"), "???") << "JIS variants the system does not map";
+  EXPECT_EQ(cp.fromAnsi("\x80\xA0\xFD\xFE\xFF"), u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3");
+  EXPECT_EQ(cp.toAnsi(u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3"), "\x80\xA0\xFD\xFE\xFF");
 }
 
 TEST_F(Cp932, HalfADoubleByteCharacterDecodesToACharacterOfItsOwn) {

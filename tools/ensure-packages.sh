@@ -16,3 +16,7 @@ ensure_packages() {
 
 # Packages the native build and its tests need.
 NATIVE_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev)
+
+# Packages that build the Windows program and run it under Wine in a virtual
+# display with Japanese fonts.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales)
