@@ -1,0 +1,122 @@
+#include "platform/win32/win32_controls.h"
+
+#include <vector>
+
+#include "platform/win32/win32_text.h"
+
+namespace pyx::win32 {
+
+namespace {
+
+// The messages of a control that holds a list of items.
+struct ListMessages {
+  UINT reset, add, getCurSel, setCurSel, getText, getTextLength, findExact;
+};
+
+constexpr ListMessages kComboMessages{CB_RESETCONTENT, CB_ADDSTRING,    CB_GETCURSEL,      CB_SETCURSEL,
+                                      CB_GETLBTEXT,    CB_GETLBTEXTLEN, CB_FINDSTRINGEXACT};
+constexpr ListMessages kListMessages{LB_RESETCONTENT, LB_ADDSTRING,  LB_GETCURSEL,      LB_SETCURSEL,
+                                     LB_GETTEXT,      LB_GETTEXTLEN, LB_FINDSTRINGEXACT};
+
+const ListMessages* listMessages(ControlKind kind) {
+  if (kind == ControlKind::ComboBox) return &kComboMessages;
+  if (kind == ControlKind::ListBox) return &kListMessages;
+  return nullptr;
+}
+
+}  // namespace
+
+ControlStyle controlStyle(ControlKind kind, bool isDefault) {
+  switch (kind) {
+    case ControlKind::Label:
+      return {L"STATIC", SS_LEFT, 0};
+    case ControlKind::TextBox:
+      return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::ComboBox:
+      // No sort: the list shows the favourites in the file's order, most
+      // recently used first.
+      return {L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0};
+    case ControlKind::ListBox:
+      // The declared height, not rounded to whole items, so that the window
+      // looks as laid out.
+      return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::Button:
+      return {L"BUTTON", static_cast<DWORD>(isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
+    case ControlKind::OptionButton:
+      return {L"BUTTON", BS_AUTORADIOBUTTON, 0};
+    case ControlKind::Frame:
+      return {L"BUTTON", BS_GROUPBOX, 0};
+    case ControlKind::Menu:
+    case ControlKind::FileDialog:
+      break;
+  }
+  return {nullptr, 0, 0};
+}
+
+bool hasItemList(ControlKind kind) {
+  return listMessages(kind) != nullptr;
+}
+
+bool takesTabStop(ControlKind kind) {
+  return kind != ControlKind::Label && kind != ControlKind::Frame && controlStyle(kind, false).windowClass;
+}
+
+Text windowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  if (length <= 0) return Text();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+  int copied = GetWindowTextW(window, buffer.data(), length + 1);
+  return fromWide(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+}
+
+Text controlText(ControlKind kind, HWND control) {
+  if (kind != ControlKind::ListBox) return windowText(control);
+  const ListMessages& list = kListMessages;
+  LRESULT index = SendMessageW(control, list.getCurSel, 0, 0);
+  if (index < 0) return Text();
+  LRESULT length = SendMessageW(control, list.getTextLength, static_cast<WPARAM>(index), 0);
+  if (length <= 0) return Text();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+  LRESULT copied = SendMessageW(control, list.getText, static_cast<WPARAM>(index),
+                                reinterpret_cast<LPARAM>(buffer.data()));
+  return fromWide(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+}
+
+void setControlText(ControlKind kind, HWND control, const Text& text) {
+  if (kind != ControlKind::ListBox) {
+    SetWindowTextW(control, wide(text));
+    return;
+  }
+  const ListMessages& list = kListMessages;
+  LRESULT index =
+      SendMessageW(control, list.findExact, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wide(text)));
+  SendMessageW(control, list.setCurSel, static_cast<WPARAM>(index), 0);
+}
+
+void clearItems(ControlKind kind, HWND control) {
+  const ListMessages* list = listMessages(kind);
+  if (!list) return;
+  SendMessageW(control, list->reset, 0, 0);
+  // A drop-down combo box keeps its edit field apart from the list.
+  if (kind == ControlKind::ComboBox) SetWindowTextW(control, L"");
+}
+
+void addItem(ControlKind kind, HWND control, const Text& item) {
+  if (const ListMessages* list = listMessages(kind))
+    SendMessageW(control, list->add, 0, reinterpret_cast<LPARAM>(wide(item)));
+}
+
+int selectedIndex(ControlKind kind, HWND control) {
+  const ListMessages* list = listMessages(kind);
+  if (!list) return -1;
+  LRESULT index = SendMessageW(control, list->getCurSel, 0, 0);
+  return index < 0 ? -1 : static_cast<int>(index);
+}
+
+int itemHeight(ControlKind kind, HWND control) {
+  UINT message = kind == ControlKind::ComboBox ? CB_GETITEMHEIGHT : LB_GETITEMHEIGHT;
+  LRESULT height = SendMessageW(control, message, 0, 0);
+  return height > 0 ? static_cast<int>(height) : 16;
+}
+
+}  // namespace pyx::win32

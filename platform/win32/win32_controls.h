@@ -1,0 +1,39 @@
+// How each kind of declared control becomes a Win32 control: its window
+// class, its styles, how its text and its item list are read and written.
+// Every kind is described here once; the forms code asks, never decides.
+#pragma once
+
+#include <windows.h>
+
+#include "core/text.h"
+#include "forms/forms.h"
+
+namespace pyx::win32 {
+
+struct ControlStyle {
+  const wchar_t* windowClass;  // nullptr: the kind has no window of its own
+  DWORD style;
+  DWORD exStyle;
+};
+
+// `isDefault`: the declared default button.
+ControlStyle controlStyle(ControlKind kind, bool isDefault);
+
+bool hasItemList(ControlKind kind);
+bool takesTabStop(ControlKind kind);
+
+Text windowText(HWND window);
+
+// The text a control shows: a list box's is its selected item.
+Text controlText(ControlKind kind, HWND control);
+// A list box takes new text by selecting the item that reads so.
+void setControlText(ControlKind kind, HWND control, const Text& text);
+
+void clearItems(ControlKind kind, HWND control);
+void addItem(ControlKind kind, HWND control, const Text& item);
+int selectedIndex(ControlKind kind, HWND control);
+
+// Height of one item of the drop-down or list, in pixels.
+int itemHeight(ControlKind kind, HWND control);
+
+}  // namespace pyx::win32

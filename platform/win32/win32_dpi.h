@@ -1,0 +1,26 @@
+// Per-monitor DPI: the "ForDpi" functions of Windows 10 when the system has
+// them, the system-wide values otherwise, so that the program still starts on
+// older Windows.
+#pragma once
+
+#include <windows.h>
+
+namespace pyx::win32 {
+
+UINT systemDpi();
+UINT windowDpi(HWND window);
+int systemMetric(int index, UINT dpi);
+// The outer rectangle of a window whose client area is `rect`.
+void adjustWindowRect(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
+// The font the system uses for message boxes, sized for `dpi`.
+LOGFONTW messageFont(UINT dpi);
+
+// Twips (1/1440 inch) to pixels and back at `dpi`.
+inline int twipsToPixels(int twips, UINT dpi) {
+  return MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+inline int pixelsToTwips(int pixels, UINT dpi) {
+  return MulDiv(pixels, 1440, static_cast<int>(dpi));
+}
+
+}  // namespace pyx::win32
