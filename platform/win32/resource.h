@@ -1,0 +1,4 @@
+// Resource identifiers shared by pyxtern.rc and the code.
+#pragma once
+
+#define IDI_PYXTERN 1

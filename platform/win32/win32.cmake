@@ -1,0 +1,45 @@
+# The Windows program, pyxtern.exe: included by the top-level CMakeLists.txt
+# when building for Windows (natively, or across with
+# cmake/mingw-w64-x86_64.cmake). It needs only the core: Windows has the
+# profile-string functions and the code-page conversions itself.
+enable_language(RC)
+
+set(PYX_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+add_executable(pyxtern WIN32
+  ${PYX_WIN32_DIR}/main.cpp
+  ${PYX_WIN32_DIR}/win32_controls.cpp
+  ${PYX_WIN32_DIR}/win32_dpi.cpp
+  ${PYX_WIN32_DIR}/win32_forms.cpp
+  ${PYX_WIN32_DIR}/win32_system.cpp
+  ${PYX_WIN32_DIR}/pyxtern.rc
+)
+target_link_libraries(pyxtern PRIVATE pyxtern_core user32 gdi32 shell32 comdlg32 comctl32 ole32)
+# Every call the user sees goes through the W functions; Windows 7 is the
+# oldest system the program is built for (newer calls are looked up at run
+# time).
+target_compile_definitions(pyxtern PRIVATE
+  UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800)
+
+# The resource script finds its icon and manifest beside it, and is compiled
+# again when either changes.
+set_source_files_properties(${PYX_WIN32_DIR}/pyxtern.rc PROPERTIES
+  INCLUDE_DIRECTORIES ${PYX_WIN32_DIR}
+  OBJECT_DEPENDS "${PYX_WIN32_DIR}/pyxtern.ico;${PYX_WIN32_DIR}/pyxtern.manifest;${PYX_WIN32_DIR}/resource.h")
+
+if(MINGW)
+  # wWinMain as the entry point; one self-contained, stripped, small file
+  # with no runtime DLLs to ship beside it.
+  target_compile_options(pyxtern PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
+  target_link_options(pyxtern PRIVATE -municode -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+  foreach(target pyxtern pyxtern_core)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Os -ffunction-sections -fdata-sections>)
+  endforeach()
+elseif(MSVC)
+  # The sources are UTF-8; the manifest comes from pyxtern.rc, not the linker.
+  foreach(target pyxtern pyxtern_core)
+    set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:/utf-8 $<$<NOT:$<CONFIG:Debug>>:/O1>>)
+  endforeach()
+  target_link_options(pyxtern PRIVATE /MANIFEST:NO $<$<NOT:$<CONFIG:Debug>>:/OPT:REF /OPT:ICF>)
+endif()
