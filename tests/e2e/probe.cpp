@@ -7,6 +7,8 @@
 //   probe count <title>                how many visible top-level windows have this title
 //   probe msgbox <title>               the message text of a message box with this title
 //   probe items <title>                the items of the window's first combo box, one a line
+//   probe controls <title>             the window's visible controls: class, text, "default" for the
+//                                      default button; one a line, in creation order
 //   probe text <title>                 the text in that combo box's edit field
 //   probe dropped <title>              1 while that combo box's list is dropped down, else 0
 //   probe focus <title>                "combo" when the keyboard focus is in that combo box
@@ -20,8 +22,8 @@
 //   probe xid <title>                  the X11 window behind the window
 //   probe msgbox-xid <title>           the X11 window behind the message box
 //
-// <title> selects the launcher-like window (any class but the dialog class);
-// the msgbox commands select the dialog-class window. Exit code 1 means the
+// <title> selects the launcher: a window with that title that is not a message
+// box; the msgbox commands select the message box. Exit code 1 means the
 // window or control was not there, 2 a usage error.
 #include <windows.h>
 
@@ -71,10 +73,19 @@ std::wstring windowText(HWND hwnd) {
   return std::wstring(buffer.data(), copied);
 }
 
+// Which top-level windows with the title a command means.
+enum class Kind { Launcher, MessageBox, Any };
+
+// A message box is a dialog-class window whose text sits in the static
+// control numbered 0xFFFF. The launcher may itself be a dialog, so the class
+// alone does not tell them apart.
+bool isMessageBox(HWND hwnd) {
+  return className(hwnd) == kDialogClass && GetDlgItem(hwnd, 0xFFFF) != nullptr;
+}
+
 struct TopLevelQuery {
   std::wstring title;
-  bool dialogClass;  // true: only message boxes; false: anything else
-  bool anyClass;
+  Kind kind;
   std::vector<HWND> found;
 };
 
@@ -82,19 +93,19 @@ BOOL CALLBACK collectTopLevel(HWND hwnd, LPARAM param) {
   auto* query = reinterpret_cast<TopLevelQuery*>(param);
   if (!IsWindowVisible(hwnd)) return TRUE;
   if (windowText(hwnd) != query->title) return TRUE;
-  bool isDialog = className(hwnd) == kDialogClass;
-  if (query->anyClass || isDialog == query->dialogClass) query->found.push_back(hwnd);
+  if (query->kind == Kind::Any || isMessageBox(hwnd) == (query->kind == Kind::MessageBox))
+    query->found.push_back(hwnd);
   return TRUE;
 }
 
-std::vector<HWND> topLevelWindows(const std::wstring& title, bool dialogClass, bool anyClass = false) {
-  TopLevelQuery query{title, dialogClass, anyClass, {}};
+std::vector<HWND> topLevelWindows(const std::wstring& title, Kind kind) {
+  TopLevelQuery query{title, kind, {}};
   EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&query));
   return query.found;
 }
 
-HWND firstTopLevel(const std::wstring& title, bool dialogClass) {
-  std::vector<HWND> found = topLevelWindows(title, dialogClass);
+HWND firstTopLevel(const std::wstring& title, Kind kind) {
+  std::vector<HWND> found = topLevelWindows(title, kind);
   return found.empty() ? nullptr : found.front();
 }
 
@@ -130,7 +141,7 @@ HWND child(HWND parent, const std::wstring& cls, const std::wstring& text, bool 
 }
 
 HWND launcherCombo(const std::wstring& title) {
-  return child(firstTopLevel(title, false), L"ComboBox", L"", false);
+  return child(firstTopLevel(title, Kind::Launcher), L"ComboBox", L"", false);
 }
 
 std::string rectText(const RECT& r) {
@@ -184,11 +195,11 @@ int run(const std::vector<std::wstring>& args) {
   const std::wstring& title = args[1];
 
   if (command == L"count") {
-    print(std::to_string(topLevelWindows(title, false, true).size()));
+    print(std::to_string(topLevelWindows(title, Kind::Any).size()));
     return 0;
   }
   if (command == L"msgbox") {
-    HWND box = firstTopLevel(title, true);
+    HWND box = firstTopLevel(title, Kind::MessageBox);
     if (!box) return 1;
     // Message boxes keep their text in the static control numbered 0xFFFF.
     HWND text = GetDlgItem(box, 0xFFFF);
@@ -196,10 +207,10 @@ int run(const std::vector<std::wstring>& args) {
     print(utf8(windowText(text)));
     return 0;
   }
-  if (command == L"msgbox-xid") return printXid(firstTopLevel(title, true));
-  if (command == L"xid") return printXid(firstTopLevel(title, false));
+  if (command == L"msgbox-xid") return printXid(firstTopLevel(title, Kind::MessageBox));
+  if (command == L"xid") return printXid(firstTopLevel(title, Kind::Launcher));
   if (command == L"geometry") {
-    HWND window = firstTopLevel(title, false);
+    HWND window = firstTopLevel(title, Kind::Launcher);
     RECT r{};
     if (!window || !GetWindowRect(window, &r)) return 1;
     print(rectText(r));
@@ -209,7 +220,7 @@ int run(const std::vector<std::wstring>& args) {
   if (command == L"close-box") {
     // Ask the window itself where its close box is, as the pointer would:
     // the frame may be drawn by Wine or by a window manager, with any metrics.
-    HWND window = firstTopLevel(title, false);
+    HWND window = firstTopLevel(title, Kind::Launcher);
     RECT r{};
     if (!window || !GetWindowRect(window, &r)) return 1;
     auto hitsClose = [&](long x, long y) {
@@ -237,6 +248,29 @@ int run(const std::vector<std::wstring>& args) {
     }
     if (right < left) return 1;
     print(std::to_string((left + right) / 2) + " " + std::to_string((top + bottom) / 2));
+    return 0;
+  }
+
+  if (command == L"controls") {
+    HWND window = firstTopLevel(title, Kind::Launcher);
+    if (!window) return 1;
+    struct Lister {
+      static BOOL CALLBACK each(HWND hwnd, LPARAM) {
+        if (!IsWindowVisible(hwnd)) return TRUE;
+        std::wstring cls = className(hwnd);
+        // The edit field inside the combo box is part of it.
+        if (lstrcmpiW(cls.c_str(), L"Edit") == 0 &&
+            lstrcmpiW(className(GetParent(hwnd)).c_str(), L"ComboBox") == 0)
+          return TRUE;
+        std::string line = utf8(cls) + "|" + utf8(withoutMnemonic(windowText(hwnd)));
+        LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+        if (lstrcmpiW(cls.c_str(), L"Button") == 0 && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+          line += "|default";
+        print(line);
+        return TRUE;
+      }
+    };
+    EnumChildWindows(window, Lister::each, 0);
     return 0;
   }
 
@@ -317,7 +351,7 @@ int run(const std::vector<std::wstring>& args) {
   if (command == L"center" || command == L"click-button") {
     // Any window with the title may hold the button: the launcher or its
     // message box.
-    for (HWND window : topLevelWindows(title, false, true)) {
+    for (HWND window : topLevelWindows(title, Kind::Any)) {
       HWND button = child(window, L"Button", caption, true);
       if (!button) continue;
       if (command == L"click-button") {

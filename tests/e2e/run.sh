@@ -345,14 +345,32 @@ shot_area() {
 
 test_launches_program_and_moves_it_to_the_top() {
   new_app launch || return 1
-  write_favourites "abc;$TARGET /a" "memo;$TARGET /m" "tgt;$TARGET /x" || return 1
+  write_favourites "abc;$TARGET /a" "memo;$TARGET /m" "tgt;$TARGET /x" "zed;$TARGET /z" || return 1
   start_launcher
   wait_for_window || return 1
-  expect_items abc memo tgt || return 1
+  expect_items abc memo tgt zed || return 1
   launch tgt || return 1
   expect_started 1 "$TARGET" /x || return 1
-  expect_file tgt "$TARGET /x" abc "$TARGET /a" memo "$TARGET /m" || return 1
-  expect_items tgt abc memo
+  # The launched favourite first, those above it one down, those below in place.
+  expect_file tgt "$TARGET /x" abc "$TARGET /a" memo "$TARGET /m" zed "$TARGET /z" || return 1
+  expect_items tgt abc memo zed
+}
+
+test_window_shows_its_controls() {
+  new_app controls || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  local controls missing=() line
+  controls=$(probe controls "$TITLE") || fail "cannot read the launcher's controls" || return 1
+  for line in 'Static|ファイル名' 'Button|ＯＫ|default' 'Button|キャンセル' 'Button|参照' 'Button|登録'; do
+    grep -qxF "$line" <<<"$controls" || missing+=("$line")
+  done
+  grep -q '^ComboBox|' <<<"$controls" || missing+=('ComboBox')
+  [ ${#missing[@]} -eq 0 ] || {
+    detail "controls: $(paste -sd ' ' <<<"$controls")"
+    fail "missing or different: ${missing[*]}"
+  }
 }
 
 test_name_field_has_focus_when_window_is_activated() {
@@ -461,6 +479,17 @@ test_cancel_button_ends_program() {
   expect_no_start
 }
 
+test_tab_tab_space_presses_cancel() {
+  new_app tabcancel || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  # The tab order runs name field, ＯＫ, キャンセル.
+  focus_name_field || return 1
+  xdotool key Tab Tab space
+  expect_exit "$PID" "Tab, Tab, Space"
+}
+
 test_close_box_ends_program() {
   new_app closebox || return 1
   write_favourites "abc;$TARGET /a" || return 1
@@ -497,7 +526,10 @@ test_second_start_ends_at_once_and_first_keeps_working() {
     [ "${count:-0}" -le "$most" ] || most=$count
     ! alive "$second"
   }
-  wait_for 15 "the second copy to end" second_gone || return 1
+  if ! wait_for 15 "the second copy to end" second_gone; then
+    detail "windows titled $TITLE seen at once: $most"
+    return 1
+  fi
   [ "$most" -le 1 ] || fail "the second copy showed a window ($most windows titled $TITLE)" || return 1
   alive "$first" || fail "the first copy ended too" || return 1
   PID=$first
@@ -555,6 +587,7 @@ test_japanese_name_is_listed_launched_and_kept() {
 
 TESTS=(
   test_launches_program_and_moves_it_to_the_top
+  test_window_shows_its_controls
   test_name_field_has_focus_when_window_is_activated
   test_exact_name_beats_earlier_prefix_and_contains_matches
   test_prefix_match_beats_earlier_contains_match
@@ -562,6 +595,7 @@ TESTS=(
   test_unknown_name_is_reported
   test_empty_name_asks_for_a_name
   test_cancel_button_ends_program
+  test_tab_tab_space_presses_cancel
   test_close_box_ends_program
   test_alt_f4_ends_program
   test_second_start_ends_at_once_and_first_keeps_working
