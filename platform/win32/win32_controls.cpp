@@ -29,7 +29,7 @@ const ListMessages* listMessages(ControlKind kind) {
 ControlStyle controlStyle(ControlKind kind, bool isDefault) {
   switch (kind) {
     case ControlKind::Label:
-      return {L"STATIC", SS_LEFT, 0};
+      return {L"STATIC", SS_LEFTNOWORDWRAP, 0};  // sized to its text; never wrapped
     case ControlKind::TextBox:
       return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::ComboBox:
