@@ -31,9 +31,11 @@ if(MINGW)
   # wWinMain as the entry point; one self-contained, stripped, small file
   # with no runtime DLLs to ship beside it.
   target_compile_options(pyxtern PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
-  target_link_options(pyxtern PRIVATE -municode -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+  target_link_options(pyxtern PRIVATE -municode -static -static-libgcc -static-libstdc++ -Wl,--gc-sections
+                      $<$<NOT:$<CONFIG:Debug>>:-s>)
   foreach(target pyxtern pyxtern_core)
-    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Os -ffunction-sections -fdata-sections>)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:$<$<NOT:$<CONFIG:Debug>>:-Os> -ffunction-sections
+                                             -fdata-sections>)
   endforeach()
 elseif(MSVC)
   # The sources are UTF-8; the manifest comes from pyxtern.rc, not the linker.
