@@ -34,6 +34,7 @@ constexpr wchar_t kDialogClass[] = L"pyxtern.Dialog";
 constexpr UINT kFirstControlId = 1000;  // above IDOK, IDCANCEL and the other dialog-manager commands
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kActivateMessage = WM_APP + 2;
+constexpr UINT kResizeMessage = WM_APP + 3;
 
 // The outer size of a form is reported as a classic frame measures it, so
 // that size limits written in twips mean the same whatever the theme's
@@ -619,12 +620,26 @@ LRESULT Win32Platform::handleFormMessage(Form& form, UINT message, WPARAM wParam
       // activated while still minimised; it counts once it is on screen.
       if (wParam != SIZE_MINIMIZED && form.minimized && GetActiveWindow() == hwnd) queueActivate(form);
       form.minimized = wParam == SIZE_MINIMIZED;
+      if (!form.loadRaised || form.unloading) return result;
+      if (wParam == SIZE_MINIMIZED) {
+        // Raised once the minimise has finished: the program hides the
+        // window into the tray from this event, and a window hidden halfway
+        // through its own minimise is left for the system to sort out (under
+        // Wine that costs seconds of waiting for a window manager).
+        PostMessageW(hwnd, kResizeMessage, 0, 0);
+        return result;
+      }
+      EventArgs args;
+      raise(id, {}, EventKind::Resize, args);
+      return result;
+    }
+
+    case kResizeMessage:
       if (form.loadRaised && !form.unloading) {
         EventArgs args;
         raise(id, {}, EventKind::Resize, args);
       }
-      return result;
-    }
+      return 0;
 
     case WM_GETMINMAXINFO:
       if (form.decl->sizeable) {
