@@ -224,9 +224,10 @@ alive() {
 }
 
 # start_launcher: starts the launcher of $APP from its folder, as a double
-# click does; sets PID.
+# click does; sets PID. Whatever it starts inherits PYX_TARGET_LOG, so every
+# copy of target.exe records its start in $APP/launched.txt.
 start_launcher() {
-  (cd "$APP" && exec wine pyxtern.exe) >>"$APP/wine.log" 2>&1 &
+  (cd "$APP" && PYX_TARGET_LOG=$(winpath "$APP/launched.txt") exec wine pyxtern.exe) >>"$APP/wine.log" 2>&1 &
   PID=$!
   STARTED+=("$PID")
 }
@@ -295,6 +296,13 @@ launch() {
   focus_name_field && type_name "$1" && xdotool key Return
 }
 
+# click_button CAPTION: a left click in the middle of the launcher's button.
+click_button() {
+  local x y
+  read -r x y < <(probe center "$TITLE" "$1") || fail "no button captioned $1" || return 1
+  xdotool mousemove --sync "$x" "$y" click 1
+}
+
 # expect_started N PROGRAM ARGUMENTS: waits for target.exe's N-th recorded
 # start and checks that it ran as PROGRAM (first token, quoted or not) with
 # ARGUMENTS.
@@ -323,12 +331,16 @@ expect_no_start() {
 }
 
 expect_exit() {
-  local pid=$1 what=$2
-  ended() { ! alive "$pid"; }
-  wait_for 15 "$what to end the program" ended || return 1
-  wait "$pid" 2>/dev/null
+  local pid=$1 what=$2 asked window_gone
+  asked=$(now_ms)
   no_windows() { [ "$(probe count "$TITLE")" = 0 ]; }
-  wait_for 10 "the window to disappear after $what" no_windows
+  wait_for 10 "the window to disappear after $what" no_windows || return 1
+  window_gone=$(now_ms)
+  ended() { ! alive "$pid"; }
+  wait_for 15 "the process to end after $what (its window is gone)" ended || return 1
+  wait "$pid" 2>/dev/null
+  NOTE=$(awk -v w=$((window_gone - asked)) -v p=$(($(now_ms) - asked)) \
+    'BEGIN { printf "window gone after %.1fs, process ended after %.1fs", w / 1000, p / 1000 }')
 }
 
 # --------------------------------------------------------------- screenshots
@@ -387,7 +399,9 @@ test_exact_name_beats_earlier_prefix_and_contains_matches() {
   write_favourites "mybox;$TARGET /contains" "boxer;$TARGET /prefix" "box;$TARGET /exact" || return 1
   start_launcher
   wait_for_window || return 1
-  launch box || return 1
+  # This time with the mouse on ＯＫ rather than Return.
+  focus_name_field && type_name box || return 1
+  click_button 'ＯＫ' || return 1
   expect_started 1 "$TARGET" /exact || return 1
   expect_items box mybox boxer
 }
@@ -404,6 +418,23 @@ test_prefix_match_beats_earlier_contains_match() {
   launch ybo || return 1
   expect_started 2 "$TARGET" /contains || return 1
   expect_file mybox "$TARGET /contains" boxer "$TARGET /prefix"
+}
+
+test_program_path_with_spaces_is_started_whole() {
+  new_app 'path with spaces' || return 1
+  mkdir -p "$APP/my tools" && cp "$E2E/target.exe" "$APP/my tools/target.exe" || fail "cannot copy target.exe" ||
+    return 1
+  local program
+  program=$(winpath "$APP/my tools/target.exe")
+  # Written as users write them: quoted, and not quoted.
+  write_favourites "plain;$program /p" "quoted;\"$program\" /q" || return 1
+  start_launcher
+  wait_for_window || return 1
+  launch quoted || return 1
+  expect_started 1 "$program" /q || return 1
+  launch plain || return 1
+  expect_started 2 "$program" /p || return 1
+  expect_file plain "$program /p" quoted "\"$program\" /q"
 }
 
 test_document_opens_with_its_associated_program() {
@@ -449,6 +480,7 @@ test_unknown_name_is_reported() {
   [ "$MESSAGE" = "$MSG_NOT_REGISTERED" ] || fail "the message reads '$MESSAGE'" || return 1
   answer_message_box || return 1
   alive "$PID" || fail "the launcher ended after the message" || return 1
+  wait_for 5 "the focus back in the name field after the message" focus_in_name_field || return 1
   has_launcher_window || fail "the launcher window is gone after the message" || return 1
   cmp -s "$APP/before.txt" "$APP/pyxtern.txt" || fail "the favourites file changed" || return 1
   expect_no_start
@@ -472,9 +504,7 @@ test_cancel_button_ends_program() {
   write_favourites "abc;$TARGET /a" || return 1
   start_launcher
   wait_for_window || return 1
-  local x y
-  read -r x y < <(probe center "$TITLE" 'キャンセル') || fail "no button captioned キャンセル" || return 1
-  xdotool mousemove --sync "$x" "$y" click 1
+  click_button 'キャンセル' || return 1
   expect_exit "$PID" "clicking キャンセル" || return 1
   expect_no_start
 }
@@ -591,6 +621,7 @@ TESTS=(
   test_name_field_has_focus_when_window_is_activated
   test_exact_name_beats_earlier_prefix_and_contains_matches
   test_prefix_match_beats_earlier_contains_match
+  test_program_path_with_spaces_is_started_whole
   test_document_opens_with_its_associated_program
   test_unknown_name_is_reported
   test_empty_name_asks_for_a_name
