@@ -714,8 +714,9 @@ LRESULT Win32Platform::handleFormMessage(Form& form, UINT message, WPARAM wParam
       if (message == taskbarCreated_ && taskbarCreated_) {
         // Explorer forgets every tray icon when it restarts and announces
         // its new taskbar with this message; without adding ours again, a
-        // launcher hidden in the tray could no longer be reached.
-        if (trayShown_) addTrayIcon();
+        // launcher hidden in the tray could no longer be reached. Every
+        // top-level window hears it; the one the icon reports to answers.
+        if (trayShown_ && tray_.hWnd == hwnd) addTrayIcon();
         return 0;
       }
       break;
