@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
 
@@ -151,16 +152,7 @@ Text Win32Platform::applicationTitle() const {
 }
 
 Text Win32Platform::commandLine() const {
-  Text line = fromWide(GetCommandLineW());
-  std::size_t pos = 0;
-  // The program's own token: quoted, or up to the first blank.
-  if (pos < line.size() && line[pos] == u'"') {
-    std::size_t close = line.find(u'"', pos + 1);
-    pos = close == Text::npos ? line.size() : close + 1;
-  }
-  while (pos < line.size() && line[pos] != u' ' && line[pos] != u'\t') ++pos;
-  while (pos < line.size() && (line[pos] == u' ' || line[pos] == u'\t')) ++pos;
-  return line.substr(pos);
+  return win32::argumentsOf(fromWide(GetCommandLineW()));
 }
 
 std::int32_t Win32Platform::platformId() const {
@@ -256,8 +248,17 @@ void Win32Platform::replaceFile(const Text& path, const Bytes& content) {
   // The new content goes to a file of its own beside the target, reaches the
   // disk, and only then takes the target's name in one step: a failure at
   // any point leaves the previous file as it was.
+  const Text directory = directoryOf(path);
+  DWORD directoryAttributes = GetFileAttributesW(wide(directory));
+  if (directoryAttributes == INVALID_FILE_ATTRIBUTES || !(directoryAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    throwFileError(ERROR_PATH_NOT_FOUND);
+  // Windows refuses to replace a read-only file; Wine's file system would
+  // let the rename through. Refuse it here, so both agree.
+  DWORD targetAttributes = GetFileAttributesW(wide(path));
+  if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_READONLY))
+    throwFileError(ERROR_ACCESS_DENIED);
   wchar_t temporary[MAX_PATH];
-  if (!GetTempFileNameW(wide(directoryOf(path)), L"pyx", 0, temporary)) throwLastFileError();
+  if (!GetTempFileNameW(wide(directory), L"pyx", 0, temporary)) throwLastFileError();
   DWORD error = ERROR_SUCCESS;
   {
     FileHandle file(
