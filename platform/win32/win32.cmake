@@ -6,20 +6,27 @@ enable_language(RC)
 
 set(PYX_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-add_executable(pyxtern WIN32
-  ${PYX_WIN32_DIR}/main.cpp
+# The backend, shared by the program and its checks.
+add_library(pyxtern_win32 STATIC
   ${PYX_WIN32_DIR}/win32_controls.cpp
   ${PYX_WIN32_DIR}/win32_dpi.cpp
   ${PYX_WIN32_DIR}/win32_forms.cpp
   ${PYX_WIN32_DIR}/win32_system.cpp
-  ${PYX_WIN32_DIR}/pyxtern.rc
 )
-target_link_libraries(pyxtern PRIVATE pyxtern_core user32 gdi32 shell32 comdlg32 comctl32 ole32)
+target_link_libraries(pyxtern_win32 PUBLIC pyxtern_core user32 gdi32 shell32 comdlg32 comctl32 ole32)
 # Every call the user sees goes through the W functions; Windows 7 is the
 # oldest system the program is built for (newer calls are looked up at run
 # time).
-target_compile_definitions(pyxtern PRIVATE
+target_compile_definitions(pyxtern_win32 PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800)
+
+add_executable(pyxtern WIN32 ${PYX_WIN32_DIR}/main.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
+target_link_libraries(pyxtern PRIVATE pyxtern_win32)
+
+# Checks of the backend against Windows itself; run under Wine with a
+# Japanese locale: wine pyxtern_win32_test.exe
+add_executable(pyxtern_win32_test ${PYX_WIN32_DIR}/win32_selftest.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
+target_link_libraries(pyxtern_win32_test PRIVATE pyxtern_win32)
 
 # The resource script finds its icon and manifest beside it, and is compiled
 # again when either changes.
@@ -28,20 +35,24 @@ set_source_files_properties(${PYX_WIN32_DIR}/pyxtern.rc PROPERTIES
   OBJECT_DEPENDS "${PYX_WIN32_DIR}/pyxtern.ico;${PYX_WIN32_DIR}/pyxtern.manifest;${PYX_WIN32_DIR}/resource.h")
 
 if(MINGW)
-  # wWinMain as the entry point; one self-contained, stripped, small file
-  # with no runtime DLLs to ship beside it.
-  target_compile_options(pyxtern PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
-  target_link_options(pyxtern PRIVATE -municode -static -static-libgcc -static-libstdc++ -Wl,--gc-sections
-                      $<$<NOT:$<CONFIG:Debug>>:-s>)
-  foreach(target pyxtern pyxtern_core)
+  # Unicode entry points (wWinMain, wmain); self-contained files with no
+  # runtime DLLs to ship beside them; the program stripped and small.
+  foreach(target pyxtern pyxtern_win32_test)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
+    target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++ -Wl,--gc-sections
+                        $<$<NOT:$<CONFIG:Debug>>:-s>)
+  endforeach()
+  foreach(target pyxtern pyxtern_win32 pyxtern_core)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:$<$<NOT:$<CONFIG:Debug>>:-Os> -ffunction-sections
                                              -fdata-sections>)
   endforeach()
 elseif(MSVC)
   # The sources are UTF-8; the manifest comes from pyxtern.rc, not the linker.
-  foreach(target pyxtern pyxtern_core)
+  foreach(target pyxtern pyxtern_win32 pyxtern_win32_test pyxtern_core)
     set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:/utf-8 $<$<NOT:$<CONFIG:Debug>>:/O1>>)
   endforeach()
-  target_link_options(pyxtern PRIVATE /MANIFEST:NO $<$<NOT:$<CONFIG:Debug>>:/OPT:REF /OPT:ICF>)
+  foreach(target pyxtern pyxtern_win32_test)
+    target_link_options(${target} PRIVATE /MANIFEST:NO $<$<NOT:$<CONFIG:Debug>>:/OPT:REF /OPT:ICF>)
+  endforeach()
 endif()
