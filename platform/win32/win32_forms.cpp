@@ -132,7 +132,7 @@ void Win32Platform::registerFormClasses() {
   wc.lpfnWndProc = formProc;
   wc.cbWndExtra = DLGWINDOWEXTRA;  // room for the dialog manager's own data
   wc.hInstance = instance_;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   // Dialog-like forms show no icon in their caption, which takes a class
   // without one: the system falls back to the class icon otherwise.
