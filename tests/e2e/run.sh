@@ -112,7 +112,7 @@ build_helpers() {
 
 # ------------------------------------------------------------------ waiting
 
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+now_ms() { echo $((${EPOCHREALTIME//[.,]/} / 1000)); }
 
 # wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; fails with
 # a reason naming WHAT once SECONDS have passed.
