@@ -1,7 +1,11 @@
 #include "platform/win32/win32_controls.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <vector>
 
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_text.h"
 
 namespace pyx::win32 {
@@ -113,10 +117,71 @@ int selectedIndex(ControlKind kind, HWND control) {
   return index < 0 ? -1 : static_cast<int>(index);
 }
 
-int itemHeight(ControlKind kind, HWND control) {
-  UINT message = kind == ControlKind::ComboBox ? CB_GETITEMHEIGHT : LB_GETITEMHEIGHT;
-  LRESULT height = SendMessageW(control, message, 0, 0);
-  return height > 0 ? static_cast<int>(height) : 16;
+namespace {
+
+constexpr int kDropDownItems = 12;
+
+SIZE textExtent(HDC dc, HWND control) {
+  Text text = windowText(control);
+  RECT r{0, 0, 0, 0};
+  DrawTextW(dc, wide(text), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+}  // namespace
+
+void placeControl(ControlKind kind, HWND control, const RECT& declared, HDC dc, UINT dpi) {
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  const int textHeight = metrics.tmHeight;
+  const int onePixel = MulDiv(1, static_cast<int>(dpi), 96);
+  int x = declared.left, y = declared.top;
+  int width = declared.right - declared.left, height = declared.bottom - declared.top;
+
+  // Rectangles laid out for an older, smaller system font would cut the text
+  // of today's: captions get at least the room their text needs, growing
+  // about their middle so that rows stay aligned.
+  int minWidth = 0, minHeight = 0;
+  switch (kind) {
+    case ControlKind::Label:
+      minWidth = textExtent(dc, control).cx + onePixel;
+      minHeight = textHeight;
+      break;
+    case ControlKind::OptionButton: {
+      int box = systemMetric(SM_CXMENUCHECK, dpi);
+      minWidth = box + 6 * onePixel + textExtent(dc, control).cx;
+      minHeight = std::max(textHeight, box);
+      break;
+    }
+    case ControlKind::TextBox:
+      minHeight = textHeight + 2 * systemMetric(SM_CYEDGE, dpi) + 2 * onePixel;
+      break;
+    case ControlKind::ComboBox: {
+      // The edit field's height follows the font; centre it on the declared
+      // row and give the list room for a screenful of names.
+      const int list = kDropDownItems * static_cast<int>(SendMessageW(control, CB_GETITEMHEIGHT, 0, 0)) + 2;
+      SetWindowPos(control, nullptr, x, y, width, height + list, SWP_NOZORDER | SWP_NOACTIVATE);
+      RECT field{};
+      GetWindowRect(control, &field);
+      const int fieldHeight = field.bottom - field.top;
+      SetWindowPos(control, nullptr, x, y + (height - fieldHeight) / 2, width, fieldHeight + list,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SendMessageW(control, CB_SETMINVISIBLE, kDropDownItems, 0);
+      return;
+    }
+    case ControlKind::ListBox:
+    case ControlKind::Button:
+    case ControlKind::Frame:
+    case ControlKind::Menu:
+    case ControlKind::FileDialog:
+      break;
+  }
+  width = std::max(width, minWidth);
+  if (height < minHeight) {
+    y -= (minHeight - height) / 2;
+    height = minHeight;
+  }
+  SetWindowPos(control, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace pyx::win32

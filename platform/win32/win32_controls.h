@@ -33,7 +33,8 @@ void clearItems(ControlKind kind, HWND control);
 void addItem(ControlKind kind, HWND control, const Text& item);
 int selectedIndex(ControlKind kind, HWND control);
 
-// Height of one item of the drop-down or list, in pixels.
-int itemHeight(ControlKind kind, HWND control);
+// Puts the control at its declared rectangle (pixels, in the form's client
+// area), given the room its text needs in the font selected into `dc`.
+void placeControl(ControlKind kind, HWND control, const RECT& declared, HDC dc, UINT dpi);
 
 }  // namespace pyx::win32

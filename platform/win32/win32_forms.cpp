@@ -42,8 +42,6 @@ constexpr UINT kResizeMessage = WM_APP + 3;
 constexpr std::int32_t kFrameWidthTwips = 120;
 constexpr std::int32_t kFrameHeightTwips = 405;
 
-constexpr int kDropDownItems = 12;
-
 DWORD formStyle(const FormDecl& decl) {
   if (decl.sizeable) return WS_OVERLAPPEDWINDOW;
   return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
@@ -65,13 +63,6 @@ void setStyleBits(HWND window, LONG_PTR bits, bool on) {
   LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
   LONG_PTR changed = on ? (style | bits) : (style & ~bits);
   if (changed != style) SetWindowLongPtrW(window, GWL_STYLE, changed);
-}
-
-SIZE textExtent(HDC dc, HWND control) {
-  Text text = win32::windowText(control);
-  RECT r{0, 0, 0, 0};
-  DrawTextW(dc, wide(text), -1, &r, DT_CALCRECT | DT_SINGLELINE);
-  return {r.right - r.left, r.bottom - r.top};
 }
 
 RECT primaryWorkArea() {
@@ -356,10 +347,6 @@ void Win32Platform::layout(Form& form) {
   auto px = [dpi](int twips) { return twipsToPixels(twips, dpi); };
   HDC dc = GetDC(form.hwnd);
   HGDIOBJ previousFont = SelectObject(dc, form.font);
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  const int textHeight = metrics.tmHeight;
-
   for (const Control& control : form.controls) {
     if (!control.hwnd) continue;
     const ControlDecl& c = *control.decl;
@@ -372,50 +359,8 @@ void Win32Platform::layout(Form& form) {
         top += frame->top;
       }
     }
-    int x = px(left), y = px(top), width = px(c.width), height = px(c.height);
-
-    // Rectangles laid out for an older, smaller system font would cut the
-    // text of today's: captions get at least the room their text needs,
-    // growing about their middle so that rows stay aligned.
-    int minWidth = 0, minHeight = 0;
-    switch (c.kind) {
-      case ControlKind::Label:
-        minWidth = textExtent(dc, control.hwnd).cx + 1;
-        minHeight = textHeight;
-        break;
-      case ControlKind::OptionButton: {
-        int box = win32::systemMetric(SM_CXMENUCHECK, dpi);
-        minWidth = box + MulDiv(6, static_cast<int>(dpi), 96) + textExtent(dc, control.hwnd).cx;
-        minHeight = std::max(textHeight, box);
-        break;
-      }
-      case ControlKind::TextBox:
-        minHeight =
-            textHeight + 2 * win32::systemMetric(SM_CYEDGE, dpi) + 2 * MulDiv(1, static_cast<int>(dpi), 96);
-        break;
-      default:
-        break;
-    }
-    width = std::max(width, minWidth);
-    if (height < minHeight) {
-      y -= (minHeight - height) / 2;
-      height = minHeight;
-    }
-
-    if (c.kind == ControlKind::ComboBox) {
-      // The edit field's height follows the font; centre it on the declared
-      // row and give the list room for a screenful of names.
-      const int list = kDropDownItems * win32::itemHeight(c.kind, control.hwnd) + 2;
-      SetWindowPos(control.hwnd, nullptr, x, y, width, height + list, SWP_NOZORDER | SWP_NOACTIVATE);
-      RECT field{};
-      GetWindowRect(control.hwnd, &field);
-      const int fieldHeight = field.bottom - field.top;
-      y += (height - fieldHeight) / 2;
-      SetWindowPos(control.hwnd, nullptr, x, y, width, fieldHeight + list, SWP_NOZORDER | SWP_NOACTIVATE);
-      SendMessageW(control.hwnd, CB_SETMINVISIBLE, kDropDownItems, 0);
-      continue;
-    }
-    SetWindowPos(control.hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    win32::placeControl(c.kind, control.hwnd, RECT{px(left), px(top), px(left + c.width), px(top + c.height)},
+                        dc, dpi);
   }
   SelectObject(dc, previousFont);
   ReleaseDC(form.hwnd, dc);
