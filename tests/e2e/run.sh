@@ -365,7 +365,9 @@ test_launches_program_and_moves_it_to_the_top() {
   expect_started 1 "$TARGET" /x || return 1
   # The launched favourite first, those above it one down, those below in place.
   expect_file tgt "$TARGET /x" abc "$TARGET /a" memo "$TARGET /m" zed "$TARGET /z" || return 1
-  expect_items tgt abc memo zed
+  expect_items tgt abc memo zed || return 1
+  # Reloading the list empties the name field, ready for the next name.
+  wait_for 5 "the name field to be empty again" field_reads ''
 }
 
 test_window_shows_its_controls() {
