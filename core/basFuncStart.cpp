@@ -382,8 +382,12 @@ std::intptr_t basFuncStart::mWndProc(std::intptr_t hwnd, std::uint32_t message, 
           platform.setFormWindowState(kLauncher, WindowState::Normal);
           platform.showForm(kLauncher, false);
         } else if (id == com.gintHotKey2Atom) {
-          platform.setFormVisible(kLauncher, true);
-          platform.setFormWindowState(kLauncher, WindowState::Minimized);
+          // Already in the tray: showing the window again would leave it
+          // minimised on the task bar, since no resize follows.
+          if (platform.formWindowState(kLauncher) != WindowState::Minimized) {
+            platform.setFormVisible(kLauncher, true);
+            platform.setFormWindowState(kLauncher, WindowState::Minimized);
+          }
           platform.unloadForm(FormId::frmTork);
         }
       }

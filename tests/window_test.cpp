@@ -107,6 +107,13 @@ TEST_F(Window, MinimiseHotkeyClosesTheRegistrationWindowAndGoesToTheTray) {
   EXPECT_FALSE(sim.isFormVisible(kLauncher));
 }
 
+TEST_F(Window, MinimiseHotkeyInTheTrayLeavesTheWindowThere) {
+  sim.minimize(kLauncher);
+  sim.pressHotKey(2, 113);
+  EXPECT_FALSE(sim.isFormVisible(kLauncher));
+  EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Minimized);
+}
+
 TEST_F(Window, EveryMessageIsPassedOnThroughTheHook) {
   std::intptr_t hwnd = sim.formHandle(kLauncher);
   sim.clearCalls();

@@ -484,10 +484,8 @@ bool SimDesktop::optionValue(ControlRef ref) const {
 }
 
 void SimDesktop::setOptionValue(ControlRef ref, bool selected) {
-  record("setOptionValue",
-         {formName(ref.form) + "." + key(ref.name, ref.index), selected ? "true" : "false"});
+  record("setOptionValue", {formName(ref.form) + "." + key(ref.name, ref.index), selected ? "true" : "false"});
   Control& c = control(ref);
-  bool wasSelected = c.value;
   if (selected) {
     // Option buttons of one group (one control array) exclude each other.
     for (auto& [name, other] : form(ref.form).controls) {
@@ -495,11 +493,6 @@ void SimDesktop::setOptionValue(ControlRef ref, bool selected) {
     }
   }
   c.value = selected;
-  if (selected && !wasSelected) {
-    EventArgs args;
-    args.index = ref.index;
-    raise(ref.form, ref.name, EventKind::Click, args);
-  }
 }
 
 // ------------------------------------------------------------------ dialogs
@@ -717,10 +710,7 @@ void SimDesktop::click(ControlRef ref) {
   makeActive(ref.form);
   Control& c = control(ref);
   if (!c.enabled || !c.visible) return;
-  if (c.kind == ControlKind::OptionButton) {
-    setOptionValue(ref, true);
-    return;
-  }
+  if (c.kind == ControlKind::OptionButton) setOptionValue(ref, true);
   if (c.kind == ControlKind::Button) form(ref.form).focus = key(ref.name, ref.index);
   EventArgs args;
   args.index = ref.index;
