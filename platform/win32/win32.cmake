@@ -25,7 +25,7 @@ target_link_libraries(pyxtern PRIVATE pyxtern_win32)
 
 # Checks of the backend against Windows itself; run under Wine with a
 # Japanese locale: wine pyxtern_win32_test.exe
-add_executable(pyxtern_win32_test ${PYX_WIN32_DIR}/win32_selftest.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
+add_executable(pyxtern_win32_test ${PYX_WIN32_DIR}/../../tests/win32/win32_platform_test.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
 target_link_libraries(pyxtern_win32_test PRIVATE pyxtern_win32)
 
 # The resource script finds its icon and manifest beside it, and is compiled

@@ -18,7 +18,6 @@ readonly TITLE='ぴくせるん'
 readonly MSG_NOT_REGISTERED='登録されていないファイル名を指定しています。'
 readonly MSG_ENTER_NAME='ファイル名を入力してください'
 readonly NAME_WIDTH=40 # favourite names are padded to this many characters when the file is rewritten
-readonly PACKAGES=(wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales g++-mingw-w64-x86-64)
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 [ $# -eq 1 ] || {
@@ -33,7 +32,6 @@ SHOTS=$E2E/screenshots
 PASSED=0
 FAILED=0
 RUN=''
-XVFB_PID=''
 STARTED=() # pids of every launcher this run started
 REASON=''
 DETAILS=''
@@ -60,46 +58,16 @@ detail() { DETAILS+="$*"$'\n'; }
 
 # --------------------------------------------------------------- prerequisites
 
-as_root() {
-  if [ "$(id -u)" = 0 ]; then
-    "$@"
-  elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-    sudo "$@"
-  else
-    return 1
-  fi
-}
+source "$HERE/../../tools/ensure-packages.sh"
+source "$HERE/../../tools/wine-env.sh"
 
 install_prerequisites() {
-  local missing=() package
-  for package in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' || missing+=("$package")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "installing: ${missing[*]}"
-    as_root apt-get update -qq >/dev/null &&
-      as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null ||
-      die "cannot install ${missing[*]} (needs root or password-less sudo and the Debian archive)"
-  fi
+  ensure_packages "${WINDOWS_PACKAGES[@]}" || die "cannot install ${WINDOWS_PACKAGES[*]} (needs root or sudo)"
   local tool
   for tool in wine wineserver Xvfb xdotool xdpyinfo import iconv x86_64-w64-mingw32-g++; do
-    command -v "$tool" >/dev/null || die "$tool is missing after installing ${PACKAGES[*]}"
+    command -v "$tool" >/dev/null || die "$tool is missing after installing ${WINDOWS_PACKAGES[*]}"
   done
-}
-
-# Wine takes its ANSI code page from the Unix locale; without ja_JP.UTF-8 it
-# silently falls back to code page 1252 and every Japanese byte check is moot.
-install_japanese_locale() {
-  if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-    as_root sh -c '
-      if ! grep -q "^ja_JP.UTF-8 UTF-8" /etc/locale.gen; then
-        sed -i "s/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/" /etc/locale.gen
-        grep -q "^ja_JP.UTF-8 UTF-8" /etc/locale.gen || echo "ja_JP.UTF-8 UTF-8" >>/etc/locale.gen
-      fi
-      locale-gen >/dev/null' || die "cannot generate the ja_JP.UTF-8 locale"
-    locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8' || die "ja_JP.UTF-8 locale still missing after locale-gen"
-  fi
-  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
 }
 
 build_helpers() {
@@ -112,7 +80,7 @@ build_helpers() {
 
 # ------------------------------------------------------------------ waiting
 
-now_ms() { echo $((${EPOCHREALTIME//[.,]/} / 1000)); }
+now_ms() { wine_now_ms; }
 
 # wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; fails with
 # a reason naming WHAT once SECONDS have passed.
@@ -131,42 +99,15 @@ wait_for() {
 cleanup() {
   local pid
   for pid in "${STARTED[@]}"; do kill -9 "$pid" 2>/dev/null; done
-  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-  fi
-  if [ -n "$XVFB_PID" ]; then
-    kill "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null
-  fi
+  wine_stop
   if [ -n "$RUN" ] && [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
-}
-
-start_x() {
-  # Xvfb picks a free display itself and writes its number to the fd.
-  local display_file=$RUN/display fd
-  exec {fd}>"$display_file"
-  Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >"$RUN/xvfb.log" 2>&1 &
-  XVFB_PID=$!
-  exec {fd}>&-
-  wait_for 20 "Xvfb to choose a display" test -s "$display_file" || die "$REASON ($(tail -3 "$RUN/xvfb.log"))"
-  export DISPLAY=":$(head -1 "$display_file")"
-  wait_for 20 "the X server on $DISPLAY" xdpyinfo >/dev/null 2>&1 || die "$REASON"
 }
 
 probe() { wine "$E2E/probe.exe" "$@" 2>/dev/null; }
 
 start_wine() {
-  export WINEPREFIX=$RUN/prefix WINEARCH=win64 WINEDEBUG=-all
-  # No Mono or Gecko install prompts, no desktop menu entries.
-  export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
-  # One server for the whole run, so each probe does not start a new one.
-  mkdir -p "$WINEPREFIX" && wineserver -p || die "cannot start the Wine server"
-  wine wineboot -i >"$RUN/wineboot.log" 2>&1 || die "wineboot failed: $(tail -3 "$RUN/wineboot.log")"
-  # No window manager runs on the test display: Wine then draws captions and
-  # close boxes itself, as a user sees them.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 ||
-    die "cannot configure Wine's X11 driver"
+  wine_start_x "$RUN" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
+  wine_new_prefix "$RUN/prefix" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
   local acp
   acp=$(probe acp) || die "probe.exe does not run under Wine"
   [ "$acp" = 932 ] ||
@@ -354,6 +295,22 @@ shot_area() {
 }
 
 # ------------------------------------------------------------------- tests
+
+# The backend's own checks against the system: files, code page, profile
+# strings, windows built from their declarations, activation, modal shows.
+test_backend_checks_pass_against_the_system() {
+  local checks=$BUILD/win32/pyxtern_win32_test.exe
+  [ -f "$checks" ] || fail "$checks is missing" || return 1
+  new_app backend || return 1
+  local output
+  output=$(cd "$APP" && wine "$checks" 2>/dev/null | tr -d '\r')
+  local status=$?
+  NOTE=$(printf '%s\n' "$output" | tail -1)
+  [ "$status" = 0 ] || {
+    detail "$output"
+    fail "backend checks failed"
+  }
+}
 
 test_launches_program_and_moves_it_to_the_top() {
   new_app launch || return 1
@@ -618,6 +575,7 @@ test_japanese_name_is_listed_launched_and_kept() {
 }
 
 TESTS=(
+  test_backend_checks_pass_against_the_system
   test_launches_program_and_moves_it_to_the_top
   test_window_shows_its_controls
   test_name_field_has_focus_when_window_is_activated
@@ -658,7 +616,6 @@ run_test() {
 
 main() {
   install_prerequisites
-  install_japanese_locale
   build_helpers
   [ -f "$LAUNCHER_EXE" ] ||
     die "$LAUNCHER_EXE is missing; build the Windows program first (cmake with cmake/mingw-w64-x86_64.cmake into $BUILD/win32)"
@@ -669,7 +626,6 @@ main() {
 
   local wine_start prefix_ready
   wine_start=$(now_ms)
-  start_x
   start_wine
   prefix_ready=$(now_ms)
 

@@ -32,27 +32,12 @@ if [ "$stale" = 1 ]; then
     "$here/ini_diff.cpp" "$root/platform/ini/ini_engine.cpp" -o "$exe"
 fi
 
-# Wine takes its ANSI code page from the locale: ja_JP gives 932.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-  if ! grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    if grep -q '^# *ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-      sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-    else
-      echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
-    fi
-  fi
-  locale-gen >/dev/null
-fi
-
-export WINEPREFIX="$out/wineprefix"
-export WINEDEBUG=-all
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
-rm -rf "$WINEPREFIX"
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+source "$root/tools/wine-env.sh"
+wine_japanese_locale
+trap wine_stop EXIT
+wine_new_prefix "$out/wineprefix"
 
 cd "$out"
-# The first start in a new prefix sets it up (wineboot); that takes a while.
 status=0
 wine "$exe" cp932_table.txt >ini_diff.raw 2>ini_diff.stderr || status=$?
 tr -d '\r' <ini_diff.raw >ini_diff.log
