@@ -247,6 +247,16 @@ TEST_F(Launch, BuiltInWorksBeforeAnyFavouriteExists) {
   EXPECT_EQ(*desk.fileContent("pyxtern.txt"), "");
 }
 
+TEST_F(Launch, BuiltInAfterTheLastFavouriteWasRemovedWritesNoFile) {
+  writeFavourites("only;1.txt\r\n");
+  startProgram();
+  app->com.pRemoveOkiniFile();  // as deleting the only favourite does; the table keeps its entry
+  launch("calc");
+  EXPECT_EQ(sim.callsTo("shellExecute").size(), 1u);
+  EXPECT_EQ(favourites(), "<missing>");
+  EXPECT_TRUE(sim.messageBoxes().empty());
+}
+
 TEST_F(Launch, NameNotInAnEmptyFileIsSimplyUnregistered) {
   writeFavourites("\r\nbelow;1.txt\r\n");
   startProgram();
