@@ -1,20 +1,10 @@
 // The settings window's logic: hotkey capture and naming, loading, applying
-// and saving the settings.
+// and saving the settings. The window itself is declared (forms/frmSetPgm.cpp)
+// and opens from the launcher's menu; its procedures are still to come.
 #pragma once
-
-#include "core/error_trap.h"
 
 namespace pyx {
 
-class Application;
-
-class basSetPgm {
- public:
-  explicit basSetPgm(Application& app);
-
- private:
-  Application& app_;
-  ErrorTrap trap_;
-};
+class basSetPgm {};
 
 }  // namespace pyx

@@ -484,7 +484,8 @@ bool SimDesktop::optionValue(ControlRef ref) const {
 }
 
 void SimDesktop::setOptionValue(ControlRef ref, bool selected) {
-  record("setOptionValue", {formName(ref.form) + "." + key(ref.name, ref.index), selected ? "true" : "false"});
+  record("setOptionValue",
+         {formName(ref.form) + "." + key(ref.name, ref.index), selected ? "true" : "false"});
   Control& c = control(ref);
   if (selected) {
     // Option buttons of one group (one control array) exclude each other.

@@ -7,6 +7,8 @@
 //   wine build/win32/pyxtern_win32_test.exe
 //
 // Prints one line per failed check and a summary; exits 1 when any failed.
+#include "platform/win32/win32_platform.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -17,7 +19,6 @@
 #include "forms/forms.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_dpi.h"
-#include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
 
 namespace {
