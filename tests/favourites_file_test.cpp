@@ -8,6 +8,8 @@
 namespace pyx::testing {
 namespace {
 
+using ::pyx::testing::PrintTo;
+
 using FavouritesFile = SimTest;
 
 struct ReadCase {

@@ -8,6 +8,8 @@
 namespace pyx::testing {
 namespace {
 
+using ::pyx::testing::PrintTo;
+
 constexpr char kIniTitle[] = "Iniファイル取得処理";
 
 class Settings : public SimTest {

@@ -9,6 +9,8 @@
 namespace pyx::testing {
 namespace {
 
+using ::pyx::testing::PrintTo;
+
 using Startup = SimTest;
 
 // The recorded calls without the list traffic, as "name(arg, ...)".
