@@ -24,9 +24,10 @@ struct ScanResult {
 // Walks the file the way every reader does: lines end at CR LF or a lone CR
 // (a lone LF is part of the line), a last line without an end still counts,
 // and the first empty line, the first line without ";" or the 32,768th entry
-// ends the list. `onEntry` gets each entry's index and its trimmed line.
+// ends the list. `onEntry` gets each entry's index, its trimmed line and the
+// position of the line's first ";".
 ScanResult scanFavourites(const Bytes& content, const Platform& platform,
-                          const std::function<void(std::int32_t, const Text&)>& onEntry) {
+                          const std::function<void(std::int32_t, const Text&, std::size_t)>& onEntry) {
   ScanResult result;
   std::size_t pos = 0;
   std::int32_t index = 0;
@@ -40,14 +41,15 @@ ScanResult scanFavourites(const Bytes& content, const Platform& platform,
       if (pos < content.size() && content[pos] == '\n') ++pos;
     }
     Text line = trimSpaces(platform.fromAnsi(content.substr(lineStart, lineEnd - lineStart)));
-    if (line.find(u';') == Text::npos) {
+    std::size_t semicolon = line.find(u';');
+    if (semicolon == Text::npos) {
       result.end = line.empty() ? ScanEnd::EmptyLine : ScanEnd::Malformed;
       result.unreadFrom = lineStart;
       result.lineNumber = index + 1;
       result.line = std::move(line);
       return result;
     }
-    if (onEntry) onEntry(index, line);
+    if (onEntry) onEntry(index, line, semicolon);
     if (index == kLastIndex) {
       result.end = ScanEnd::Overflow;
       result.unreadFrom = pos;
@@ -74,11 +76,11 @@ typOkini& basCom::okini(std::int32_t index) {
 }
 
 Text basCom::favouritesFilePath() const {
-  return platform_.applicationDirectory() + u"\\" + kFavouritesFileName;
+  return joinPath(platform_.applicationDirectory(), kFavouritesFileName);
 }
 
 Text basCom::settingsFilePath() const {
-  return platform_.applicationDirectory() + u"\\" + kSettingsFileName;
+  return joinPath(platform_.applicationDirectory(), kSettingsFileName);
 }
 
 void basCom::pCheckOkiniFile() {
@@ -92,19 +94,19 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
   if (!gblnOkiniFile) return true;
   Text path = favouritesFilePath();
   Bytes content = platform_.readFile(path);
-  ScanResult scan = scanFavourites(content, platform_, [&](std::int32_t index, const Text& line) {
-    std::size_t semicolon = line.find(u';');
-    if (index == 0) {
-      gtypOkini.assign(1, typOkini{});
-    } else {
-      gtypOkini.resize(static_cast<std::size_t>(index) + 1);
-    }
-    typOkini& entry = gtypOkini[static_cast<std::size_t>(index)];
-    entry.FileName = TextView(line).substr(0, semicolon);
-    entry.Path = line.substr(semicolon + 1);
-    platform_.addListItem(list, entry.FileName.trimmed());
-    gintOkiniMax = static_cast<std::int16_t>(index);
-  });
+  ScanResult scan =
+      scanFavourites(content, platform_, [&](std::int32_t index, const Text& line, std::size_t semicolon) {
+        if (index == 0) {
+          gtypOkini.assign(1, typOkini{});
+        } else {
+          gtypOkini.resize(static_cast<std::size_t>(index) + 1);
+        }
+        typOkini& entry = gtypOkini[static_cast<std::size_t>(index)];
+        entry.FileName = TextView(line).substr(0, semicolon);
+        entry.Path = line.substr(semicolon + 1);
+        platform_.addListItem(list, entry.FileName.trimmed());
+        gintOkiniMax = static_cast<std::int16_t>(index);
+      });
   switch (scan.end) {
     case ScanEnd::Overflow:
       raiseError(ErrOverflow);

@@ -28,11 +28,6 @@ constexpr std::int32_t kPlatformNT = 2;
 constexpr std::int32_t kMaxWidthTwips = 5940;
 constexpr std::int32_t kMaxHeightTwips = 2040;
 
-Text joinPath(const Text& directory, TextView file) {
-  if (!directory.empty() && directory.back() == u'\\') return directory + Text(file);
-  return directory + u"\\" + Text(file);
-}
-
 Text removeAll(TextView text, char16_t c) {
   Text result;
   for (char16_t ch : text)
@@ -277,14 +272,13 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_Resize() {
   });
 }
 
-void basFuncStart::showFileDialog(ControlRef dialog, Text& chosen) {
-  chosen = app_.platform.fileOpenDialog(dialog, {kFileDialogFilter, 1, kFileMustExist});
+Text basFuncStart::showFileDialog(ControlRef dialog) {
+  return app_.platform.fileOpenDialog(dialog, {kFileDialogFilter, 1, kFileMustExist});
 }
 
 std::int16_t basFuncStart::pfrmPyxtern_cmdSanshou_Click() {
   return trap_.run(u"pfrmPyxtern_cmdSanshou_Click", [&] {
-    Text chosen;
-    showFileDialog({kLauncher, "CommonDialog1"}, chosen);
+    Text chosen = showFileDialog({kLauncher, "CommonDialog1"});
     if (trimSpaces(chosen).empty()) return;
     mStrat_Files(chosen);
   });
@@ -318,8 +312,7 @@ std::int16_t basFuncStart::pfrmPyxtern_mnuHelp_Click() {
 
 std::int16_t basFuncStart::pfrmTork_cmdSanshou_Click() {
   return trap_.run(u"pfrmTork_cmdSanshou_Click", [&] {
-    Text chosen;
-    showFileDialog({FormId::frmTork, "comTork"}, chosen);
+    Text chosen = showFileDialog({FormId::frmTork, "comTork"});
     if (trimSpaces(chosen).empty()) return;
     app_.platform.setControlText({FormId::frmTork, "txtPath"}, chosen);
   });

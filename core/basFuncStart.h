@@ -71,7 +71,7 @@ class basFuncStart {
   // The path of a built-in name (upper case), if it is one.
   std::optional<Text> builtInPath(const Text& upperName) const;
   void showMessage(const Text& text, std::int32_t icon);
-  void showFileDialog(ControlRef dialog, Text& chosen);
+  Text showFileDialog(ControlRef dialog);
 
   Application& app_;
   ErrorTrap trap_;

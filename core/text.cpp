@@ -103,4 +103,9 @@ bool contains(TextView haystack, TextView needle) {
   return haystack.find(needle) != TextView::npos;
 }
 
+Text joinPath(const Text& directory, TextView file) {
+  if (!directory.empty() && directory.back() == u'\\') return directory + Text(file);
+  return directory + u"\\" + Text(file);
+}
+
 }  // namespace pyx

@@ -34,4 +34,8 @@ Text fromUtf8(std::string_view utf8);
 
 bool contains(TextView haystack, TextView needle);
 
+// `file` in `directory`, with one "\" between them (a root such as "C:\"
+// already ends in one).
+Text joinPath(const Text& directory, TextView file);
+
 }  // namespace pyx

@@ -49,6 +49,11 @@ std::intptr_t ownProcedureToken(std::intptr_t hwnd) {
   return 0x70000 + hwnd;
 }
 
+Bytes readWhole(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 }  // namespace
 
 std::string SimCall::str() const {
@@ -123,8 +128,7 @@ void SimDesktop::putFile(const std::string& name, const Bytes& content, std::uin
 std::optional<Bytes> SimDesktop::fileContent(const std::string& name) const {
   fs::path file = directory_ / name;
   if (!fs::is_regular_file(file)) return std::nullopt;
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return readWhole(file);
 }
 
 std::uint32_t SimDesktop::attributesOf(const std::string& name) const {
@@ -171,8 +175,7 @@ Bytes SimDesktop::readFile(const Text& path) {
   checkAccess(file);
   if (!fs::exists(file)) raiseError(ErrFileNotFound);
   if (!fs::is_regular_file(file)) raiseError(ErrPathFileAccess);
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return readWhole(file);
 }
 
 // Writes a temporary file beside the target and renames it over the target,
@@ -227,8 +230,7 @@ std::uint32_t SimDesktop::getPrivateProfileString(const Bytes& section, const By
   fs::path path = resolve(fromAnsi(file));
   std::optional<Bytes> content;
   if (fs::is_regular_file(path) && !denied_.count(path.filename().string())) {
-    std::ifstream in(path, std::ios::binary);
-    content = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    content = readWhole(path);
   }
   return ini::getProfileString(content, section, key, defaultValue, buffer, size, ini::isCp932LeadByte);
 }
@@ -241,8 +243,7 @@ void SimDesktop::writePrivateProfileString(const Bytes& section, const Bytes& ke
   checkAccess(path);
   std::optional<Bytes> content;
   if (fs::is_regular_file(path)) {
-    std::ifstream in(path, std::ios::binary);
-    content = Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    content = readWhole(path);
   }
   writeAtomically(path, ini::writeProfileString(content, section, key, value, ini::isCp932LeadByte),
                   diskFullAfter_, attributes_);
