@@ -365,20 +365,6 @@ test_exact_name_beats_earlier_prefix_and_contains_matches() {
   expect_items box mybox boxer
 }
 
-test_prefix_match_beats_earlier_contains_match() {
-  new_app prefix || return 1
-  write_favourites "mybox;$TARGET /contains" "boxer;$TARGET /prefix" || return 1
-  start_launcher
-  wait_for_window || return 1
-  launch box || return 1
-  expect_started 1 "$TARGET" /prefix || return 1
-  expect_items boxer mybox || return 1
-  # With no exact or prefix match, a name that contains the text is taken.
-  launch ybo || return 1
-  expect_started 2 "$TARGET" /contains || return 1
-  expect_file mybox "$TARGET /contains" boxer "$TARGET /prefix"
-}
-
 test_program_path_with_spaces_is_started_whole() {
   new_app 'path with spaces' || return 1
   mkdir -p "$APP/my tools" && cp "$E2E/target.exe" "$APP/my tools/target.exe" || fail "cannot copy target.exe" ||
@@ -580,7 +566,6 @@ TESTS=(
   test_window_shows_its_controls
   test_name_field_has_focus_when_window_is_activated
   test_exact_name_beats_earlier_prefix_and_contains_matches
-  test_prefix_match_beats_earlier_contains_match
   test_program_path_with_spaces_is_started_whole
   test_document_opens_with_its_associated_program
   test_unknown_name_is_reported
