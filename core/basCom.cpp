@@ -10,7 +10,6 @@ namespace pyx {
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
-constexpr std::int32_t kLastIndex = 32767;  // the table's index is a signed 16-bit number
 
 enum class ScanEnd { EndOfFile, EmptyLine, Malformed, Overflow };
 
@@ -50,7 +49,7 @@ ScanResult scanFavourites(const Bytes& content, const Platform& platform,
       return result;
     }
     if (onEntry) onEntry(index, line, semicolon);
-    if (index == kLastIndex) {
+    if (index == kLastOkiniIndex) {
       result.end = ScanEnd::Overflow;
       result.unreadFrom = pos;
       result.lineNumber = index + 1;
@@ -77,6 +76,21 @@ typOkini& basCom::okini(std::int32_t index) {
 
 Text basCom::favouritesFilePath() const {
   return joinPath(platform_.applicationDirectory(), kFavouritesFileName);
+}
+
+Text basCom::firstCharacterTheFileCannotHold(TextView text) const {
+  // The conversion replaces what the code page lacks (with "?" or a look-alike
+  // letter), so what does not come back unchanged cannot be stored.
+  auto survives = [&](TextView part) { return platform_.fromAnsi(platform_.toAnsi(Text(part))) == part; };
+  if (survives(text)) return Text();
+  for (std::size_t i = 0; i < text.size();) {
+    bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF;
+    TextView character = text.substr(i, pair ? 2 : 1);
+    if (!survives(character)) return Text(character);
+    i += character.size();
+  }
+  return Text();
 }
 
 Text basCom::settingsFilePath() const {

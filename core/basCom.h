@@ -13,6 +13,7 @@
 namespace pyx {
 
 inline constexpr std::size_t kNameLength = 40;
+inline constexpr std::int32_t kLastOkiniIndex = 32767;  // the table's index is a signed 16-bit number
 inline constexpr char16_t kFavouritesFileName[] = u"pyxtern.txt";
 inline constexpr char16_t kSettingsFileName[] = u"Tesmora.ini";
 
@@ -62,6 +63,10 @@ class basCom {
   bool hasOkiniTable() const { return !gtypOkini.empty(); }
 
   Text favouritesFilePath() const;
+
+  // The first character (a surrogate pair counts as one) that the favourites
+  // file's code page cannot hold, or empty text when it holds them all.
+  Text firstCharacterTheFileCannotHold(TextView text) const;
   Text settingsFilePath() const;
 
   // --- The favourites file. Failures raise run-time errors that the calling

@@ -21,6 +21,7 @@ constexpr char16_t kMsgTrayRestoreFailed[] = u"タスクトレイから復活で
 constexpr char16_t kFileDialogFilter[] = u"ﾃｷｽﾄ(*.txt)|*.txt|すべて(*.*)|*.*";
 constexpr std::int32_t kFileMustExist = 4096;
 constexpr char16_t kHelpFileName[] = u"TESMORA_HELP.HLP";
+constexpr char16_t kHelpPageName[] = u"TESMORA_HELP.html";
 
 constexpr std::int32_t kPlatformWin9x = 1;
 constexpr std::int32_t kPlatformNT = 2;
@@ -230,10 +231,15 @@ std::int16_t basFuncStart::mStrat_Files(Text& path) {
     basCom& com = app_.com;
     constexpr std::int16_t kNormalFocus = 1;
     if (contains(path, u".exe")) {
-      Text unquoted = removeAll(path, u'"');
-      std::size_t end = unquoted.find(u".exe") + 4;
-      platform.startProcess(trimSpaces(TextView(unquoted).substr(0, end)),
-                            trimSpaces(TextView(unquoted).substr(end)), kNormalFocus);
+      std::size_t end = path.find(u".exe") + 4;
+      Text program = path.substr(0, end);
+      TextView arguments = TextView(path).substr(end);
+      // Quotes only group the program's path; the arguments reach the
+      // program as they were stored, quotes and all, for the program to
+      // read. The quote that closes a quoted program path is the program's.
+      if (std::count(program.begin(), program.end(), u'"') % 2 == 1 && arguments.starts_with(u'"'))
+        arguments.remove_prefix(1);
+      platform.startProcess(trimSpaces(removeAll(program, u'"')), trimSpaces(arguments), kNormalFocus);
     } else if (contains(path, u".")) {
       platform.shellExecute(platform.formHandle(kLauncher), u"open", path, Text(),
                             platform.applicationDirectory(), kNormalFocus);
@@ -305,7 +311,13 @@ std::int16_t basFuncStart::pfrmPyxtern_mnuSet_Click() {
 
 std::int16_t basFuncStart::pfrmPyxtern_mnuHelp_Click() {
   return trap_.run(u"pfrmPyxtern_mnuHelp_Click", [&] {
-    Text path = joinPath(app_.platform.applicationDirectory(), kHelpFileName);
+    Platform& platform = app_.platform;
+    Text path = joinPath(platform.applicationDirectory(), kHelpFileName);
+    // Current Windows has no viewer for the classic help format; the program
+    // ships its help as a page that any browser shows.
+    if (Text page = joinPath(platform.applicationDirectory(), kHelpPageName);
+        !platform.findNormalFile(path) && platform.findNormalFile(page))
+      path = page;
     mStrat_Files(path);
   });
 }
@@ -326,6 +338,19 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_MouseMove(std::int16_t, std::int16_t
     // The tray reports its mouse action as a mouse move whose x, in pixels,
     // is the action's message number.
     std::int32_t code = static_cast<std::int32_t>(std::lrint(rstrX)) / platform.twipsPerPixelX();
+    bool answered = code == static_cast<std::int32_t>(msg::LButtonDblClk) ||
+                    code == static_cast<std::int32_t>(msg::RButtonDown);
+    if (answered) {
+      // While the registration or settings window is open, the launcher
+      // waits for it: the icon leads the user to that window rather than
+      // opening a second one or ending the program behind it.
+      for (FormId modal : {FormId::frmSetPgm, FormId::frmTork}) {
+        if (platform.isFormLoaded(modal)) {
+          platform.bringFormToFront(modal);
+          return kTrue;
+        }
+      }
+    }
     if (code == static_cast<std::int32_t>(msg::LButtonDblClk)) {
       platform.shellNotifyIcon(tray::Modify, app_.com.gtypTray);
       platform.setFormVisible(kLauncher, true);

@@ -6,28 +6,193 @@
 namespace pyx {
 
 namespace {
+
 constexpr FormId kTork = FormId::frmTork;
+constexpr ControlRef kNameBox{kTork, "txtOkini"};
+constexpr ControlRef kPathBox{kTork, "txtPath"};
+constexpr ControlRef kList{kTork, "lstFileName"};
+
+constexpr char16_t kMsgEnterName[] = u"お気に入りを入力してください";
+constexpr char16_t kMsgEnterPath[] = u"パス名を入力してください";
+constexpr char16_t kMsgNoSemicolon[] = u"「;」以外の文字を入力してください";
+constexpr char16_t kMsgNameTooLong[] = u"お気に入りは40文字以内で入力してください";
+constexpr char16_t kMsgReservedName[] = u"この名前では登録できません";
+constexpr char16_t kMsgAlreadyRegistered[] = u"登録されているファイル名です。";
+constexpr char16_t kMsgChooseFromList[] = u"一覧からファイル名を指定してください";
+
+Text cannotStoreMessage(const Text& character) {
+  return u"「" + character + u"」はファイルに保存できない文字です。";
 }
+
+}  // namespace
 
 basFuncTork::basFuncTork(Application& app)
     : app_(app), trap_(app.platform, formDeclaration(FormId::frmPyxtern).caption) {}
+
+bool basFuncTork::mFillList() {
+  Platform& platform = app_.platform;
+  const bool haveFavourites = app_.com.gblnOkiniFile;
+  platform.setDefaultButton({kTork, "cmdTork"});
+  // Without a favourite there is nothing to select, correct or delete.
+  platform.setEnabled(kList, haveFavourites);
+  platform.setEnabled({kTork, "cmdTeis"}, haveFavourites);
+  platform.setEnabled({kTork, "cmdDelete"}, haveFavourites);
+  return app_.com.pReadOkiniFile(kList, kTork);
+}
 
 std::int16_t basFuncTork::pfrmTork_Form_Load() {
   trap_.run(u"pfrmTork_Form_Load", [&] {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
-    platform.setDefaultButton({kTork, "cmdTork"});
-    platform.setEnabled({kTork, "lstFileName"}, com.gblnOkiniFile);
-    platform.setEnabled({kTork, "cmdDelete"}, com.gblnOkiniFile);
-    if (!com.pReadOkiniFile({kTork, "lstFileName"}, kTork)) return;
+    if (!mFillList()) return;
     const char* tabOrder[] = {"txtOkini", "cmdSanshou", "txtPath", "lstFileName",
                               "cmdTork",  "cmdDelete",  "cmdRturn"};
     for (std::int16_t i = 0; i < 7; ++i) platform.setTabIndex({kTork, tabOrder[i]}, i);
     platform.setTabIndex({kTork, "cmdTeis"}, 7);
-    platform.setControlText({kTork, "txtPath"}, com.gstrTorkPath);
+    platform.setControlText(kPathBox, com.gstrTorkPath);
     com.gstrCommand.clear();
   });
   return kTrue;
+}
+
+std::int16_t basFuncTork::mRefresh() {
+  return trap_.run(u"mRefresh", [&] {
+    if (!mFillList()) return;
+    app_.platform.setControlText(kNameBox, Text());
+    app_.platform.setControlText(kPathBox, Text());
+  });
+}
+
+std::int16_t basFuncTork::pfrmTork_lstFileName_Click() {
+  return trap_.run(u"pfrmTork_lstFileName_Click", [&] {
+    Platform& platform = app_.platform;
+    std::int32_t i = platform.listIndex(kList);
+    if (i < 0) return;
+    typOkini& entry = app_.com.okini(i);
+    platform.setControlText(kNameBox, entry.FileName.trimmed());
+    platform.setControlText(kPathBox, trimSpaces(entry.Path));
+  });
+}
+
+std::int16_t basFuncTork::mChk_Tork(std::int16_t intChkMode) {
+  bool valid = false;
+  std::int16_t status = trap_.run(u"mChk_Tork", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    const Text name = trimSpaces(platform.controlText(kNameBox));
+    const Text path = trimSpaces(platform.controlText(kPathBox));
+    const Text appTitle = platform.applicationTitle();
+    auto refuse = [&](const Text& message, ControlRef focus) {
+      platform.messageBox(message, mb::OkOnly, appTitle);
+      platform.setFocus(focus);
+    };
+    if (name.empty()) return refuse(kMsgEnterName, kNameBox);
+    if (path.empty()) return refuse(kMsgEnterPath, kPathBox);
+    if (contains(name, u";")) return refuse(kMsgNoSemicolon, kNameBox);
+    if (contains(path, u";")) return refuse(kMsgNoSemicolon, kPathBox);
+    // The file is text in the system's code page: what it cannot hold would
+    // be stored as another character, and the favourite would name another
+    // file or no longer match what the user types.
+    if (Text bad = com.firstCharacterTheFileCannotHold(name); !bad.empty())
+      return refuse(cannotStoreMessage(bad), kNameBox);
+    if (Text bad = com.firstCharacterTheFileCannotHold(path); !bad.empty())
+      return refuse(cannotStoreMessage(bad), kPathBox);
+    // Names are kept at 40 characters: a longer one would be cut at the next
+    // rewrite and then no longer match what the user registered.
+    if (name.size() > kNameLength) return refuse(kMsgNameTooLong, kNameBox);
+    const Text upper = platform.toUpper(name);
+    if (upper == u"EXPLORER" || upper == u"CALC" || upper == u"NOTEPAD") {
+      platform.messageBox(kMsgReservedName, mb::OkOnly | mb::Critical, Text(formDeclaration(kTork).caption));
+      return;
+    }
+    // A file without a single favourite leaves no table to compare with.
+    if (intChkMode == 0 && com.gblnOkiniFile && com.hasOkiniTable()) {
+      for (std::int32_t i = 0; i <= com.gintOkiniMax; ++i) {
+        if (contains(com.okini(i).FileName.trimmed(), name)) return refuse(kMsgAlreadyRegistered, kNameBox);
+      }
+    }
+    valid = true;
+  });
+  return status == kTrue && valid ? kTrue : kFalse;
+}
+
+std::int32_t basFuncTork::mSelectedIndex() {
+  Platform& platform = app_.platform;
+  std::int32_t i = platform.listIndex(kList);
+  if (i < 0) {
+    platform.messageBox(kMsgChooseFromList, mb::OkOnly, platform.applicationTitle());
+    platform.setFocus(kList);
+  }
+  return i;
+}
+
+void basFuncTork::mAfterChange() {
+  Platform& platform = app_.platform;
+  if (app_.com.gstrFormClose == u"0") {
+    platform.unloadForm(kTork);
+    return;
+  }
+  // The name box is ready for the next favourite.
+  if (mRefresh() == kTrue && platform.isFormVisible(kTork)) platform.setFocus(kNameBox);
+}
+
+std::int16_t basFuncTork::pfrmTork_cmdTork_Click() {
+  return trap_.run(u"pfrmTork_cmdTork_Click", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    if (mChk_Tork(0) == kFalse) return;
+    const Text name = trimSpaces(platform.controlText(kNameBox));
+    const Text path = trimSpaces(platform.controlText(kPathBox));
+    // Refuse the favourite that would overflow the table's index before it
+    // is written: a file with one line too many could no longer be read.
+    if (com.gblnOkiniFile && com.gintOkiniMax + 1 >= kLastOkiniIndex) raiseError(ErrOverflow);
+    com.pAppendOkiniFile(name, path);
+    if (com.gblnOkiniFile) {
+      ++com.gintOkiniMax;
+      com.gtypOkini.resize(static_cast<std::size_t>(com.gintOkiniMax) + 1);
+    } else {
+      com.gtypOkini.assign(1, typOkini{});
+      com.gblnOkiniFile = true;
+    }
+    typOkini& entry = com.okini(com.gintOkiniMax);
+    entry.FileName = name;
+    entry.Path = path;
+    mAfterChange();
+  });
+}
+
+std::int16_t basFuncTork::pfrmTork_cmdTeis_Click() {
+  return trap_.run(u"pfrmTork_cmdTeis_Click", [&] {
+    Platform& platform = app_.platform;
+    basCom& com = app_.com;
+    std::int32_t i = mSelectedIndex();
+    if (i < 0 || mChk_Tork(1) == kFalse) return;
+    // Stored trimmed: surrounding spaces would push a 40-character name past
+    // what the table keeps.
+    typOkini& entry = com.okini(i);
+    entry.FileName = trimSpaces(platform.controlText(kNameBox));
+    entry.Path = trimSpaces(platform.controlText(kPathBox));
+    com.pWriteOkiniFileCompact();
+    mAfterChange();
+  });
+}
+
+std::int16_t basFuncTork::pfrmTork_cmdDelete_Click() {
+  return trap_.run(u"pfrmTork_cmdDelete_Click", [&] {
+    basCom& com = app_.com;
+    std::int32_t i = mSelectedIndex();
+    if (i < 0) return;
+    typOkini& entry = com.okini(i);
+    entry.FileName = Text();
+    entry.Path.clear();
+    if (com.gintOkiniMax != 0) {
+      com.pWriteOkiniFileCompact();
+      --com.gintOkiniMax;
+    } else {
+      com.pRemoveOkiniFile();
+    }
+    mAfterChange();
+  });
 }
 
 }  // namespace pyx

@@ -26,6 +26,7 @@ struct ControlDecl {
   std::int16_t tabIndex;                  // -1: no tab stop
   bool isDefault;                         // the default button (Enter)
   std::string_view parent;                // the frame or menu that holds it, or empty
+  std::int16_t maxLength = 0;             // text box: the most characters the user can enter; 0: no limit
 };
 
 using EventHandler = void (*)(Application& app, EventArgs& args);

@@ -12,7 +12,7 @@ using E = EventKind;
 
 constexpr ControlDecl kControls[] = {
     {"blnOkini", -1, K::Label, u"お気に入り", 300, 270, 825, 180, -1, false, ""},
-    {"txtOkini", -1, K::TextBox, u"", 1350, 225, 1710, 270, 0, false, ""},
+    {"txtOkini", -1, K::TextBox, u"", 1350, 225, 1710, 270, 0, false, "", kNameLength},
     {"cmdSanshou", -1, K::Button, u"参照", 3330, 180, 975, 375, 1, false, ""},
     {"lblPath", -1, K::Label, u"パス名", 300, 660, 525, 180, -1, false, ""},
     {"txtPath", -1, K::TextBox, u"", 1350, 615, 3975, 270, 2, false, ""},
@@ -27,6 +27,11 @@ constexpr ControlDecl kControls[] = {
 constexpr EventDecl kEvents[] = {
     {"", E::Load, [](Application& app, EventArgs&) { app.funcTork.pfrmTork_Form_Load(); }},
     {"cmdSanshou", E::Click, [](Application& app, EventArgs&) { app.funcStart.pfrmTork_cmdSanshou_Click(); }},
+    {"lstFileName", E::Click,
+     [](Application& app, EventArgs&) { app.funcTork.pfrmTork_lstFileName_Click(); }},
+    {"cmdTork", E::Click, [](Application& app, EventArgs&) { app.funcTork.pfrmTork_cmdTork_Click(); }},
+    {"cmdTeis", E::Click, [](Application& app, EventArgs&) { app.funcTork.pfrmTork_cmdTeis_Click(); }},
+    {"cmdDelete", E::Click, [](Application& app, EventArgs&) { app.funcTork.pfrmTork_cmdDelete_Click(); }},
     {"cmdRturn", E::Click, [](Application& app, EventArgs&) { app.platform.unloadForm(FormId::frmTork); }},
 };
 

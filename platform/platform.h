@@ -140,6 +140,9 @@ class Platform {
   virtual std::intptr_t formHandle(FormId form) const = 0;
   virtual std::intptr_t formIconHandle(FormId form) const = 0;
   virtual std::int32_t twipsPerPixelX() const = 0;
+  // Brings a shown form to the front and activates it, restoring it first
+  // when it is minimised.
+  virtual void bringFormToFront(FormId form) = 0;
   // Pops the named menu up at the pointer; returns when the menu has closed.
   virtual void popupMenu(FormId form, std::string_view menu) = 0;
 

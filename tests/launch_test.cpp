@@ -142,7 +142,12 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"program without arguments", "C:\\Ed\\ed.exe", "-", "", "C:\\Ed\\ed.exe|", ""},
         StartCase{"quoted program with spaces and arguments", "\"C:\\Program Files\\Ed\\ed.exe\" /r", "-", "",
                   "C:\\Program Files\\Ed\\ed.exe|/r", ""},
-        StartCase{"arguments with quotes lose them", "C:\\e.exe \"a b\" c", "-", "", "C:\\e.exe|a b c", ""},
+        StartCase{"arguments keep their quotes", "C:\\e.exe \"a b\" c", "-", "", "C:\\e.exe|\"a b\" c", ""},
+        StartCase{"quoted program and quoted argument",
+                  "\"C:\\Program Files\\Ed\\ed.exe\" \"C:\\My Documents\\a.txt\"", "-", "",
+                  "C:\\Program Files\\Ed\\ed.exe|\"C:\\My Documents\\a.txt\"", ""},
+        StartCase{"quotes inside the program path", "C:\\\"Program Files\"\\ed.exe /r", "-", "",
+                  "C:\\Program Files\\ed.exe|/r", ""},
         StartCase{"upper-case EXE opens as a document", "C:\\Tools\\App.EXE", "-", "", "",
                   "C:\\Tools\\App.EXE"},
         StartCase{"document", "C:\\Docs\\a.txt", "-", "", "", "C:\\Docs\\a.txt"},
@@ -171,6 +176,20 @@ TEST_F(Launch, CommandLinesReadAsTheProgramBuildsThem) {
   EXPECT_EQ(starts[1].args[0] + " " + starts[1].args[1], "C:\\Ed\\ed.exe ");
   EXPECT_EQ(toUtf8(folder), "C:\\WINNT\\EXPLORER.EXE /n,/e,D:\\Work")
       << "a folder launch hands back its command line";
+}
+
+TEST_F(Launch, SystemProgramsComeFromWhereWindowsIsInstalled) {
+  sim.setWindowsDirectory(u"D:\\Win");
+  writeFavourites("w;E:\\Work\r\n");
+  startProgram();
+  launch("w");
+  launch("calc");
+  launch("explorer");
+  EXPECT_EQ(processStarts(), std::vector<std::string>{"D:\\Win\\EXPLORER.EXE|/n,/e,E:\\Work"});
+  auto opened = sim.callsTo("shellExecute");
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].args[2], "D:\\Win\\system32\\CALC.EXE");
+  EXPECT_EQ(opened[1].args[2], "D:\\Win\\EXPLORER.EXE");
 }
 
 TEST_F(Launch, FoldersOnThe9xFamilyOpenFromTheWindowsDirectory) {

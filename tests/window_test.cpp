@@ -1,5 +1,5 @@
-// The launcher window's size and tray behaviour, its browse and help
-// commands, and the hotkeys arriving through the window hook.
+// The launcher window's size and tray behaviour, its browse command, and
+// the hotkeys arriving through the window hook.
 #include <string>
 #include <vector>
 
@@ -76,14 +76,6 @@ TEST_F(Window, BrowseStartsTheChosenFileWithoutTouchingTheFavourites) {
 
   sim.click({kLauncher, "cmdSanshou"});  // cancelled
   EXPECT_EQ(sim.callsTo("shellExecute").size(), 1u);
-}
-
-TEST_F(Window, HelpOpensTheHelpFileBesideTheProgram) {
-  sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuHelp"); });
-  sim.rightClick(kLauncher);
-  ASSERT_EQ(sim.callsTo("shellExecute").size(), 1u);
-  EXPECT_EQ(sim.callsTo("shellExecute")[0].args[2], appDir() + "\\TESMORA_HELP.HLP");
-  EXPECT_TRUE(sim.messageBoxes().empty());
 }
 
 TEST_F(Window, CallUpHotkeyBringsTheWindowBackFromTheTray) {

@@ -265,6 +265,7 @@ void SimDesktop::loadForm(FormId id) {
     state.kind = c.kind;
     state.text = Text(c.caption);
     state.tabIndex = c.tabIndex;
+    state.maxLength = c.maxLength;
     f.controls[key(c.name, c.index)] = state;
     if (c.isDefault) f.defaultButton = key(c.name, c.index);
   }
@@ -389,6 +390,17 @@ std::optional<FormId> SimDesktop::formOfHandle(std::intptr_t hwnd) const {
     if (form(id).loaded && formHandle(id) == hwnd) return id;
   }
   return std::nullopt;
+}
+
+void SimDesktop::bringFormToFront(FormId id) {
+  record("bringFormToFront", {formName(id)});
+  Form& f = form(id);
+  if (!f.loaded || !f.visible) return;
+  if (f.state == WindowState::Minimized) {
+    f.state = WindowState::Normal;
+    raise(id, "", EventKind::Resize);
+  }
+  makeActive(id);
 }
 
 void SimDesktop::popupMenu(FormId id, std::string_view menu) {
@@ -540,10 +552,12 @@ std::int32_t SimDesktop::platformId() const {
 }
 
 Text SimDesktop::windowsDirectory() const {
+  if (windowsDirectory_) return *windowsDirectory_;
   return platformId_ == 2 ? u"C:\\WINNT" : u"C:\\WINDOWS";
 }
 
 Text SimDesktop::systemDirectory() const {
+  if (windowsDirectory_) return *windowsDirectory_ + (platformId_ == 2 ? u"\\system32" : u"\\SYSTEM");
   return platformId_ == 2 ? u"C:\\WINNT\\system32" : u"C:\\WINDOWS\\SYSTEM";
 }
 
@@ -685,8 +699,10 @@ void SimDesktop::type(ControlRef ref, const Text& text) {
   if (!c.enabled) throw std::logic_error("typing into a disabled control");
   form(ref.form).focus = key(ref.name, ref.index);
   if (c.kind == ControlKind::ComboBox) c.listIndex = -1;
-  if (c.text == text) return;
-  c.text = text;
+  // A limited box takes no more characters than its limit.
+  Text typed = c.maxLength > 0 ? text.substr(0, static_cast<std::size_t>(c.maxLength)) : text;
+  if (c.text == typed) return;
+  c.text = typed;
   EventArgs args;
   args.index = ref.index;
   raise(ref.form, ref.name, EventKind::Change, args);

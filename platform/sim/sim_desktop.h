@@ -44,6 +44,8 @@ class SimDesktop : public Platform {
   // 2: NT family, 1: 95/98/Me; std::nullopt: the version query fails.
   void setPlatformId(std::optional<std::int32_t> id) { platformId_ = id; }
   void setExecutableName(const Text& name) { executableName_ = name; }
+  // Where Windows is installed; by default where the platform kind puts it.
+  void setWindowsDirectory(const Text& directory) { windowsDirectory_ = directory; }
 
   // ---- Files of the application directory, by file name
   const std::filesystem::path& directory() const { return directory_; }
@@ -118,6 +120,7 @@ class SimDesktop : public Platform {
   std::intptr_t formHandle(FormId form) const override;
   std::intptr_t formIconHandle(FormId form) const override;
   std::int32_t twipsPerPixelX() const override { return 15; }
+  void bringFormToFront(FormId form) override;
   void popupMenu(FormId form, std::string_view menu) override;
 
   Text controlText(ControlRef control) const override;
@@ -187,6 +190,7 @@ class SimDesktop : public Platform {
     bool visible = true;
     bool value = false;
     std::int16_t tabIndex = -1;
+    std::int16_t maxLength = 0;
   };
   struct Form {
     bool loaded = false;
@@ -221,6 +225,7 @@ class SimDesktop : public Platform {
   bool previousInstance_ = false;
   std::optional<std::int32_t> platformId_ = 2;
   Text executableName_ = u"pyxtern";
+  std::optional<Text> windowsDirectory_;
 
   std::map<FormId, Form> forms_;
   std::optional<FormId> active_;

@@ -254,8 +254,10 @@ void Win32Platform::createControls(Form& form) {
           CreateWindowExW(style.exStyle, style.windowClass, wide(caption),
                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style.style, 0, 0, 0, 0, form.hwnd,
                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), instance_, nullptr);
-      if (c.kind == ControlKind::TextBox && control.hwnd)
+      if (c.kind == ControlKind::TextBox && control.hwnd) {
         SetWindowSubclass(control.hwnd, textBoxProc, i, reinterpret_cast<DWORD_PTR>(&form));
+        if (c.maxLength > 0) SendMessageW(control.hwnd, EM_SETLIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
+      }
     }
     form.controls.push_back(control);
   }
@@ -893,6 +895,13 @@ std::int32_t Win32Platform::twipsPerPixelX() const {
   Form* launcher = find(FormId::frmPyxtern);
   UINT dpi = launcher ? launcher->dpi : win32::systemDpi();
   return std::max<std::int32_t>(1, 1440 / static_cast<std::int32_t>(dpi));
+}
+
+void Win32Platform::bringFormToFront(FormId id) {
+  Form* form = find(id);
+  if (!form || !IsWindowVisible(form->hwnd)) return;
+  if (IsIconic(form->hwnd)) showWindow(*form, SW_RESTORE);
+  SetForegroundWindow(form->hwnd);
 }
 
 void Win32Platform::popupMenu(FormId id, std::string_view name) {

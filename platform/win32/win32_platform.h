@@ -46,6 +46,7 @@ class Win32Platform final : public Platform {
   std::intptr_t formHandle(FormId form) const override;
   std::intptr_t formIconHandle(FormId form) const override;
   std::int32_t twipsPerPixelX() const override;
+  void bringFormToFront(FormId form) override;
   void popupMenu(FormId form, std::string_view menu) override;
 
   // --- Controls ---
