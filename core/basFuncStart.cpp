@@ -142,7 +142,11 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_Activate() {
       platform.setFormWindowState(kLauncher, WindowState::Minimized);
       com.gstrCommand.clear();
     } else if (!command.empty()) {
-      com.gstrTorkPath = com.gstrCommand;
+      // A path with spaces arrives quoted (a file dropped on the program is
+      // passed that way); the path box shows the path itself.
+      bool quoted = command.size() >= 2 && command.front() == u'"' && command.back() == u'"' &&
+                    command.find(u'"', 1) == command.size() - 1;
+      com.gstrTorkPath = quoted ? command.substr(1, command.size() - 2) : com.gstrCommand;
       pfrmPyxtern_cmdTork_Click();
     } else {
       platform.setFocus(kNameBox);

@@ -153,6 +153,14 @@ TEST_F(Startup, CommandLinePathIsOfferedToTheRegistrationWindow) {
   EXPECT_EQ(shownPath, "C:\\x\\y.txt");
 }
 
+TEST_F(Startup, QuotedCommandLinePathIsOfferedWithoutItsQuotes) {
+  sim.setCommandLine(u"\"C:\\My Documents\\a.txt\"");
+  std::string shownPath;
+  sim.whenModal(FormId::frmTork, [&] { shownPath = toUtf8(sim.controlText({FormId::frmTork, "txtPath"})); });
+  startProgram();
+  EXPECT_EQ(shownPath, "C:\\My Documents\\a.txt");
+}
+
 TEST_F(Startup, ReturningToTheWindowReloadsTheList) {
   writeFavourites("a;1.txt\r\n");
   startProgram();

@@ -23,6 +23,13 @@ target_compile_definitions(pyxtern_win32 PUBLIC
 add_executable(pyxtern WIN32 ${PYX_WIN32_DIR}/main.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
 target_link_libraries(pyxtern PRIVATE pyxtern_win32)
 
+# The help page goes beside the program, where ヘルプ looks for it (copied
+# again whenever it changes).
+set_property(TARGET pyxtern APPEND PROPERTY LINK_DEPENDS ${PYX_WIN32_DIR}/TESMORA_HELP.html)
+add_custom_command(TARGET pyxtern POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy ${PYX_WIN32_DIR}/TESMORA_HELP.html $<TARGET_FILE_DIR:pyxtern>
+  VERBATIM)
+
 # Checks of the backend against Windows itself; run under Wine with a
 # Japanese locale: wine pyxtern_win32_test.exe
 add_executable(pyxtern_win32_test ${PYX_WIN32_DIR}/../../tests/win32/win32_platform_test.cpp ${PYX_WIN32_DIR}/pyxtern.rc)

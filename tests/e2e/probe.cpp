@@ -6,12 +6,16 @@
 //   probe windows                      visible top-level windows: handle, pid, class, title, rectangle
 //   probe count <title>                how many visible top-level windows have this title
 //   probe msgbox <title>               the message text of a message box with this title
-//   probe items <title>                the items of the window's first combo box, one a line
+//   probe items <title>                the items of the window's first combo box (or else list
+//                                      box), one a line
+//   probe edits <title>                the texts of the window's edit boxes, one a line
+//   probe enabled <title>              1 while the window takes input, 0 while it is disabled
 //   probe controls <title>             the window's visible controls: class, text, "default" for the
 //                                      default button; one a line, in creation order
 //   probe text <title>                 the text in that combo box's edit field
 //   probe dropped <title>              1 while that combo box's list is dropped down, else 0
-//   probe focus <title>                "combo" when the keyboard focus is in that combo box
+//   probe focus <title>                "combo" when the keyboard focus is in that combo box, "Edit N"
+//                                      in the window's N-th edit box, else the focused class
 //   probe geometry <title>             x y width height of the window, screen pixels
 //   probe drop-geometry <title>        the same for the combo box's dropped-down list
 //   probe center <title> <caption>     screen centre of the button with this caption
@@ -144,6 +148,41 @@ HWND launcherCombo(const std::wstring& title) {
   return child(firstTopLevel(title, Kind::Launcher), L"ComboBox", L"", false);
 }
 
+// The window's own edit boxes (not the one inside a combo box), in creation order.
+std::vector<HWND> editBoxes(HWND window) {
+  struct Collector {
+    std::vector<HWND> found;
+    static BOOL CALLBACK each(HWND hwnd, LPARAM param) {
+      if (lstrcmpiW(className(hwnd).c_str(), L"Edit") == 0 &&
+          lstrcmpiW(className(GetParent(hwnd)).c_str(), L"ComboBox") != 0)
+        reinterpret_cast<Collector*>(param)->found.push_back(hwnd);
+      return TRUE;
+    }
+  } collector;
+  if (window) EnumChildWindows(window, Collector::each, reinterpret_cast<LPARAM>(&collector));
+  return collector.found;
+}
+
+// Prints the items of a combo box or list box, one a line.
+int printItems(HWND list, bool combo) {
+  const UINT getCount = combo ? CB_GETCOUNT : LB_GETCOUNT;
+  const UINT getLength = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+  const UINT getText = combo ? CB_GETLBTEXT : LB_GETTEXT;
+  DWORD_PTR count = 0;
+  if (!SendMessageTimeoutW(list, getCount, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count)) return 1;
+  for (WPARAM i = 0; i < count; ++i) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(list, getLength, i, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) return 1;
+    std::vector<wchar_t> buffer(length + 1);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(list, getText, i, reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                             kTimeoutMs, &copied))
+      return 1;
+    print(utf8(std::wstring(buffer.data(), copied)));
+  }
+  return 0;
+}
+
 std::string rectText(const RECT& r) {
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -274,6 +313,19 @@ int run(const std::vector<std::wstring>& args) {
     return 0;
   }
 
+  if (command == L"edits") {
+    HWND window = firstTopLevel(title, Kind::Launcher);
+    if (!window) return 1;
+    for (HWND edit : editBoxes(window)) print(utf8(windowText(edit)));
+    return 0;
+  }
+  if (command == L"enabled") {
+    HWND window = firstTopLevel(title, Kind::Launcher);
+    if (!window) return 1;
+    print(IsWindowEnabled(window) ? "1" : "0");
+    return 0;
+  }
+
   HWND combo = launcherCombo(title);
   if (command == L"name-field") {
     // A drop-down combo box's edit field fills it but for the arrow button
@@ -285,20 +337,9 @@ int run(const std::vector<std::wstring>& args) {
     return 0;
   }
   if (command == L"items") {
-    if (!combo) return 1;
-    DWORD_PTR count = 0;
-    if (!SendMessageTimeoutW(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count)) return 1;
-    for (WPARAM i = 0; i < count; ++i) {
-      DWORD_PTR length = 0;
-      if (!SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) return 1;
-      std::vector<wchar_t> buffer(length + 1);
-      DWORD_PTR copied = 0;
-      if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buffer.data()),
-                               SMTO_ABORTIFHUNG, kTimeoutMs, &copied))
-        return 1;
-      print(utf8(std::wstring(buffer.data(), copied)));
-    }
-    return 0;
+    if (combo) return printItems(combo, true);
+    HWND list = child(firstTopLevel(title, Kind::Launcher), L"ListBox", L"", false);
+    return list ? printItems(list, false) : 1;
   }
   if (command == L"text") {
     if (!combo) return 1;
@@ -337,12 +378,22 @@ int run(const std::vector<std::wstring>& args) {
     return 0;
   }
   if (command == L"focus") {
-    if (!combo) return 1;
+    HWND window = firstTopLevel(title, Kind::Launcher);
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(combo, nullptr), &info)) return 1;
-    bool inCombo = info.hwndFocus && (info.hwndFocus == combo || IsChild(combo, info.hwndFocus));
-    print(inCombo ? "combo" : info.hwndFocus ? utf8(className(info.hwndFocus)) : "none");
+    if (!window || !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return 1;
+    HWND focus = info.hwndFocus;
+    if (combo && focus && (focus == combo || IsChild(combo, focus))) {
+      print("combo");
+      return 0;
+    }
+    std::vector<HWND> edits = editBoxes(window);
+    auto edit = std::find(edits.begin(), edits.end(), focus);
+    if (edit != edits.end()) {
+      print("Edit " + std::to_string(edit - edits.begin() + 1));
+      return 0;
+    }
+    print(focus ? utf8(className(focus)) : "none");
     return 0;
   }
 

@@ -17,6 +17,7 @@ set -uo pipefail
 readonly TITLE='ぴくせるん'
 readonly MSG_NOT_REGISTERED='登録されていないファイル名を指定しています。'
 readonly MSG_ENTER_NAME='ファイル名を入力してください'
+readonly TORK='登録' # the registration window's caption
 readonly NAME_WIDTH=40 # favourite names are padded to this many characters when the file is rewritten
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -136,17 +137,10 @@ write_favourites() {
   printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "cannot write pyxtern.txt in CP932"
 }
 
-# expect_file NAME PATH [NAME PATH]...: waits for pyxtern.txt to hold exactly
-# these favourites in the rewritten form: each name padded with spaces to
-# NAME_WIDTH characters, ";", the path, CR LF; code page 932.
-expect_file() {
-  local name lines=''
-  while [ $# -ge 2 ]; do
-    name=$1
-    lines+=$(printf '%s%*s;%s' "$name" $((NAME_WIDTH - ${#name})) '' "$2")$'\r\n'
-    shift 2
-  done
-  printf '%s' "$lines" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt" || fail "cannot encode the expected file" ||
+# expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines,
+# each ended by CR LF, in code page 932.
+expect_lines() {
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt" || fail "cannot encode the expected file" ||
     return 1
   if ! wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt"; then
     detail "$(cmp "$APP/expected.txt" "$APP/pyxtern.txt" 2>&1)"
@@ -154,6 +148,17 @@ expect_file() {
     detail "actual:"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/pyxtern.txt" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/')"
     return 1
   fi
+}
+
+# expect_file NAME PATH [NAME PATH]...: the lines as a launch rewrites them,
+# each name padded with spaces to NAME_WIDTH characters.
+expect_file() {
+  local lines=()
+  while [ $# -ge 2 ]; do
+    lines+=("$(printf '%s%*s;%s' "$1" $((NAME_WIDTH - ${#1})) '' "$2")")
+    shift 2
+  done
+  expect_lines "${lines[@]}"
 }
 
 # ------------------------------------------------------------- the launcher
@@ -164,11 +169,12 @@ alive() {
   [ "$state" != Z ]
 }
 
-# start_launcher: starts the launcher of $APP from its folder, as a double
-# click does; sets PID. Whatever it starts inherits PYX_TARGET_LOG, so every
-# copy of target.exe records its start in $APP/launched.txt.
+# start_launcher [ARGUMENT...]: starts the launcher of $APP from its folder,
+# as a double click does; sets PID. Whatever it starts inherits
+# PYX_TARGET_LOG, so every copy of target.exe records its start in
+# $APP/launched.txt.
 start_launcher() {
-  (cd "$APP" && PYX_TARGET_LOG=$(winpath "$APP/launched.txt") exec wine pyxtern.exe) >>"$APP/wine.log" 2>&1 &
+  (cd "$APP" && PYX_TARGET_LOG=$(winpath "$APP/launched.txt") exec wine pyxtern.exe "$@") >>"$APP/wine.log" 2>&1 &
   PID=$!
   STARTED+=("$PID")
 }
@@ -195,17 +201,20 @@ stop_launchers() {
   wait_for 15 "the launcher's windows to go away" no_windows || true
 }
 
-has_items() { [ "$(probe items "$TITLE")" = "$(printf '%s\n' "$@")" ]; }
+has_items() { [ "$(probe items "$1")" = "$(printf '%s\n' "${@:2}")" ]; }
 
-# expect_items ITEM...: waits for the name list to hold exactly these items.
-expect_items() {
-  if ! wait_for 10 "the name list to read: $*" has_items "$@"; then
-    detail "list holds: $(probe items "$TITLE" | paste -sd '|')"
+# expect_list WINDOW ITEM...: waits for the list of the window titled WINDOW
+# to hold exactly these items; expect_items, for the launcher's name list.
+expect_list() {
+  if ! wait_for 10 "the list of $1 to read: ${*:2}" has_items "$@"; then
+    detail "list holds: $(probe items "$1" | paste -sd '|')"
     return 1
   fi
 }
+expect_items() { expect_list "$TITLE" "$@"; }
 
 focus_in_name_field() { [ "$(probe focus "$TITLE")" = combo ]; }
+focus_in() { [ "$(probe focus "$1")" = "$2" ]; }
 
 # focus_name_field: gives the launcher the keyboard focus as clicking its
 # window does; clicks into the name field when the focus is elsewhere. Sets
@@ -237,10 +246,11 @@ launch() {
   focus_name_field && type_name "$1" && xdotool key Return
 }
 
-# click_button CAPTION: a left click in the middle of the launcher's button.
+# click_button CAPTION [WINDOW]: a left click in the middle of the button of
+# the launcher (or of the window titled WINDOW).
 click_button() {
   local x y
-  read -r x y < <(probe center "$TITLE" "$1") || fail "no button captioned $1" || return 1
+  read -r x y < <(probe center "${2:-$TITLE}" "$1") || fail "no button captioned $1" || return 1
   xdotool mousemove --sync "$x" "$y" click 1
 }
 
@@ -371,15 +381,18 @@ test_program_path_with_spaces_is_started_whole() {
     return 1
   local program
   program=$(winpath "$APP/my tools/target.exe")
-  # Written as users write them: quoted, and not quoted.
-  write_favourites "plain;$program /p" "quoted;\"$program\" /q" || return 1
+  # Written as users write them: quoted, and not quoted; an argument with a
+  # space reaches the program in its quotes.
+  write_favourites "plain;$program /p" "quoted;\"$program\" /q" "arg;\"$program\" \"a b\"" || return 1
   start_launcher
   wait_for_window || return 1
   launch quoted || return 1
   expect_started 1 "$program" /q || return 1
   launch plain || return 1
   expect_started 2 "$program" /p || return 1
-  expect_file plain "$program /p" quoted "\"$program\" /q"
+  launch arg || return 1
+  expect_started 3 "$program" '"a b"' || return 1
+  expect_file arg "\"$program\" \"a b\"" plain "$program /p" quoted "\"$program\" /q"
 }
 
 test_document_opens_with_its_associated_program() {
@@ -399,14 +412,16 @@ test_document_opens_with_its_associated_program() {
   expect_file doc "$docwin" abc "$TARGET /a"
 }
 
-has_message_box() { MESSAGE=$(probe msgbox "$TITLE"); }
-no_message_box() { ! probe msgbox "$TITLE" >/dev/null; }
+# The message box titled BOX_TITLE (the launcher's caption unless a test
+# says otherwise).
+has_message_box() { MESSAGE=$(probe msgbox "${BOX_TITLE:-$TITLE}"); }
+no_message_box() { ! probe msgbox "${BOX_TITLE:-$TITLE}" >/dev/null; }
 
 # answer_message_box: presses Return in the open message box and waits for it
 # to close.
 answer_message_box() {
   local box
-  box=$(probe msgbox-xid "$TITLE") || fail "no X window for the message box" || return 1
+  box=$(probe msgbox-xid "${BOX_TITLE:-$TITLE}") || fail "no X window for the message box" || return 1
   xdotool windowfocus --sync "$box" 2>/dev/null
   xdotool key Return
   wait_for 10 "the message box to close on Return" no_message_box
@@ -560,6 +575,165 @@ test_japanese_name_is_listed_launched_and_kept() {
   expect_items メモ帳 abc tgt
 }
 
+# --------------------------------------------------- the registration window
+
+has_tork_window() { TORK_XID=$(probe xid "$TORK"); }
+no_tork_window() { ! probe xid "$TORK" >/dev/null; }
+boxes_read() { [ "$(probe edits "$TORK")" = "$(printf '%s\n' "$@")" ]; }
+
+# open_registration: 登録 in the launcher; waits for the window and for the
+# focus in its name box.
+open_registration() {
+  click_button "$TORK" || return 1
+  wait_for 10 "the registration window" has_tork_window || return 1
+  wait_for 5 "the focus in the name box" focus_in "$TORK" 'Edit 1'
+}
+
+# expect_boxes NAME PATH: waits for the name and path boxes to show these.
+expect_boxes() {
+  if ! wait_for 5 "the boxes to read '$1' and '$2'" boxes_read "$1" "$2"; then
+    detail "boxes: $(probe edits "$TORK" | paste -sd '|')"
+    return 1
+  fi
+}
+
+# type_into_box N TEXT: types TEXT into the registration window's N-th box,
+# where the focus is. xdotool types a character the keyboard lacks through a
+# key it maps for the moment, and Wine can miss the first key after such a
+# change: each character is typed again until the box shows it.
+type_into_box() {
+  local n=$1 text=$2 shown='' i try
+  box_shows() { [ "$(probe edits "$TORK" | sed -n "${n}p")" = "$shown" ]; }
+  for ((i = 0; i < ${#text}; i++)); do
+    shown+=${text:i:1}
+    for try in 1 2 3; do
+      xdotool type "${text:i:1}"
+      wait_for 2 "box $n to show '$shown'" box_shows && break
+    done
+    box_shows || return 1
+  done
+}
+
+# select_first_favourite: from the name box, Tab past 参照 and the path box
+# into the list, and Home selects its first name.
+select_first_favourite() {
+  xdotool key Tab Tab Tab Home
+}
+
+test_registration_window_registers_corrects_and_deletes() {
+  new_app register || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  open_registration || return 1
+  [ "$(probe enabled "$TITLE")" = 0 ] || fail "the launcher takes input behind the registration window" || return 1
+  type_into_box 1 メモ || return 1
+  xdotool key Tab Tab # past 参照 into the path box
+  xdotool type --delay 10 "$TARGET /r"
+  expect_boxes メモ "$TARGET /r" || return 1
+  xdotool key Return # Enter in a box registers
+  expect_lines "abc;$TARGET /a" "メモ;$TARGET /r" || return 1
+  expect_list "$TORK" abc メモ || return 1
+  expect_boxes '' '' || return 1
+  grep -q $'^\x83\x81\x83\x82;' "$APP/pyxtern.txt" || fail "メモ is not stored in code page 932" || return 1
+
+  click_button 戻る "$TORK" || return 1
+  wait_for 10 "the registration window to close" no_tork_window || return 1
+  [ "$(probe enabled "$TITLE")" = 1 ] || fail "the launcher stays disabled" || return 1
+  expect_items abc メモ || return 1
+  launch メモ || return 1
+  expect_started 1 "$TARGET" /r || return 1
+
+  open_registration || return 1
+  expect_list "$TORK" メモ abc || return 1
+  select_first_favourite
+  expect_boxes メモ "$TARGET /r" || return 1
+  shot_window "$TORK_XID" registration.png
+  xdotool key shift+Tab # back into the path box, its text selected
+  xdotool type --delay 10 "$TARGET /c"
+  click_button 訂正 "$TORK" || return 1
+  expect_lines "メモ;$TARGET /c" "abc;$TARGET /a" || return 1
+
+  wait_for 5 "the focus back in the name box" focus_in "$TORK" 'Edit 1' || return 1
+  select_first_favourite
+  expect_boxes メモ "$TARGET /c" || return 1
+  click_button 削除 "$TORK" || return 1
+  expect_lines "abc;$TARGET /a" || return 1
+  expect_list "$TORK" abc
+}
+
+test_refused_name_shows_its_box_and_writes_nothing() {
+  new_app refused || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  cp "$APP/pyxtern.txt" "$APP/before.txt"
+  start_launcher
+  wait_for_window || return 1
+  open_registration || return 1
+  xdotool type --delay 30 'Calc'
+  xdotool key Tab Tab
+  xdotool type --delay 30 'C:\calc.exe'
+  expect_boxes Calc 'C:\calc.exe' || return 1
+  xdotool key Return
+  BOX_TITLE=$TORK
+  wait_for 10 "a message box titled $TORK" has_message_box || return 1
+  local box
+  box=$(probe msgbox-xid "$TORK") && shot_window "$box" refused-name-message.png
+  [ "$MESSAGE" = 'この名前では登録できません' ] || fail "the message reads '$MESSAGE'" || return 1
+  answer_message_box || return 1
+  cmp -s "$APP/before.txt" "$APP/pyxtern.txt" || fail "the favourites file changed" || return 1
+  expect_boxes Calc 'C:\calc.exe' || return 1
+
+  # The name box takes 40 characters and no more.
+  xdotool key shift+Tab shift+Tab
+  wait_for 5 "the focus in the name box" focus_in "$TORK" 'Edit 1' || return 1
+  xdotool type --delay 5 "$(printf 'n%.0s' {1..45})"
+  expect_boxes "$(printf 'n%.0s' {1..40})" 'C:\calc.exe'
+}
+
+test_command_line_path_opens_the_registration_window() {
+  new_app cmdline || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher 'C:\My Documents\予定.txt' # Wine passes a path with a space quoted, as Windows does
+  wait_for 30 "the registration window" has_tork_window || return 1
+  expect_boxes '' 'C:\My Documents\予定.txt'
+}
+
+test_minimise_hotkey_closes_the_registration_window() {
+  new_app hotkey || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  # Ctrl+Shift+F2 sends the launcher to the tray.
+  printf '[Small]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=113\r\n' >"$APP/Tesmora.ini"
+  start_launcher
+  wait_for_window || return 1
+  open_registration || return 1
+  xdotool key ctrl+shift+F2
+  wait_for 10 "the registration window to close" no_tork_window || return 1
+  launcher_hidden() { [ "$(probe count "$TITLE")" = 0 ]; }
+  wait_for 10 "the launcher to go to the tray" launcher_hidden || return 1
+  alive "$PID" || fail "the program ended"
+}
+
+is_menu_open() { probe windows | grep -q 'class=#32768'; }
+
+test_help_opens_the_help_page() {
+  new_app help || return 1
+  cp "$BUILD/win32/TESMORA_HELP.html" "$APP/" || fail "TESMORA_HELP.html was not built beside pyxtern.exe" ||
+    return 1
+  wine reg add 'HKCR\.html' /ve /d pyxhtmlfile /f >/dev/null 2>&1 &&
+    wine reg add 'HKCR\pyxhtmlfile\shell\open\command' /ve /d "\"$TARGET\" \"%1\"" /f >/dev/null 2>&1 ||
+    fail "cannot send .html pages to target.exe" || return 1
+  write_favourites "abc;$TARGET /a" || return 1
+  start_launcher
+  wait_for_window || return 1
+  local wx wy ww wh
+  read -r wx wy ww wh < <(probe geometry "$TITLE")
+  # A right click on the window's surface, left of its controls.
+  xdotool mousemove --sync $((wx + 20)) $((wy + wh / 2)) click 3
+  wait_for 5 "the popup menu" is_menu_open || return 1
+  xdotool key Down Down Return # 設定, ヘルプ
+  expect_started 1 "$TARGET" "\"$(winpath "$APP/TESMORA_HELP.html")\""
+}
+
 TESTS=(
   test_backend_checks_pass_against_the_system
   test_launches_program_and_moves_it_to_the_top
@@ -576,11 +750,16 @@ TESTS=(
   test_alt_f4_ends_program
   test_second_start_ends_at_once_and_first_keeps_working
   test_japanese_name_is_listed_launched_and_kept
+  test_registration_window_registers_corrects_and_deletes
+  test_refused_name_shows_its_box_and_writes_nothing
+  test_command_line_path_opens_the_registration_window
+  test_minimise_hotkey_closes_the_registration_window
+  test_help_opens_the_help_page
 )
 
 run_test() {
   local name=${1#test_} started
-  REASON='' DETAILS='' NOTE=''
+  REASON='' DETAILS='' NOTE='' BOX_TITLE=''
   started=$(now_ms)
   local ok=1
   "$1" || ok=0
