@@ -21,8 +21,6 @@
 //   probe center <title> <caption>     screen centre of the button with this caption
 //   probe name-field <title>           a screen point inside the combo box's edit field
 //   probe close-box <title>            screen centre of the window's close box
-//   probe click-button <title> <caption>
-//                                      presses that button as a click would
 //   probe xid <title>                  the X11 window behind the window
 //   probe msgbox-xid <title>           the X11 window behind the message box
 //
@@ -399,17 +397,12 @@ int run(const std::vector<std::wstring>& args) {
 
   if (args.size() < 3) return 2;
   const std::wstring& caption = args[2];
-  if (command == L"center" || command == L"click-button") {
+  if (command == L"center") {
     // Any window with the title may hold the button: the launcher or its
     // message box.
     for (HWND window : topLevelWindows(title, Kind::Any)) {
       HWND button = child(window, L"Button", caption, true);
       if (!button) continue;
-      if (command == L"click-button") {
-        // Posted: the click may open a modal window, which must not block the probe.
-        PostMessageW(button, BM_CLICK, 0, 0);
-        return 0;
-      }
       RECT r{};
       GetWindowRect(button, &r);
       print(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));

@@ -181,6 +181,10 @@ start_launcher() {
 
 has_launcher_window() { XID=$(probe xid "$TITLE"); }
 
+# start_with LINE...: the favourites file of $APP, then its launcher, up to
+# its window.
+start_with() { write_favourites "$@" && start_launcher && wait_for_window; }
+
 wait_for_window() {
   wait_for 30 "the launcher window" has_launcher_window || {
     alive "$PID" || REASON="the launcher ended before showing its window"
@@ -323,10 +327,7 @@ test_backend_checks_pass_against_the_system() {
 }
 
 test_launches_program_and_moves_it_to_the_top() {
-  new_app launch || return 1
-  write_favourites "abc;$TARGET /a" "memo;$TARGET /m" "tgt;$TARGET /x" "zed;$TARGET /z" || return 1
-  start_launcher
-  wait_for_window || return 1
+  new_app launch && start_with "abc;$TARGET /a" "memo;$TARGET /m" "tgt;$TARGET /x" "zed;$TARGET /z" || return 1
   expect_items abc memo tgt zed || return 1
   launch tgt || return 1
   expect_started 1 "$TARGET" /x || return 1
@@ -337,11 +338,11 @@ test_launches_program_and_moves_it_to_the_top() {
   wait_for 5 "the name field to be empty again" field_reads ''
 }
 
-test_window_shows_its_controls() {
-  new_app controls || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
+test_window_shows_its_controls_with_the_focus_in_the_name_field() {
+  new_app controls && start_with "abc;$TARGET /a" || return 1
+  focus_name_field || return 1
+  [ "$CLICKED" = 0 ] || fail "the focus was not in the name field; it is there only after clicking into it" ||
+    return 1
   local controls missing=() line
   controls=$(probe controls "$TITLE") || fail "cannot read the launcher's controls" || return 1
   for line in 'Static|ファイル名' 'Button|ＯＫ|default' 'Button|キャンセル' 'Button|参照' 'Button|登録'; do
@@ -354,20 +355,8 @@ test_window_shows_its_controls() {
   }
 }
 
-test_name_field_has_focus_when_window_is_activated() {
-  new_app focus || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
-  focus_name_field || return 1
-  [ "$CLICKED" = 0 ] || fail "the focus was not in the name field; it is there only after clicking into it"
-}
-
 test_exact_name_beats_earlier_prefix_and_contains_matches() {
-  new_app exact || return 1
-  write_favourites "mybox;$TARGET /contains" "boxer;$TARGET /prefix" "box;$TARGET /exact" || return 1
-  start_launcher
-  wait_for_window || return 1
+  new_app exact && start_with "mybox;$TARGET /contains" "boxer;$TARGET /prefix" "box;$TARGET /exact" || return 1
   # This time with the mouse on ＯＫ rather than Return.
   focus_name_field && type_name box || return 1
   click_button 'ＯＫ' || return 1
@@ -383,9 +372,7 @@ test_program_path_with_spaces_is_started_whole() {
   program=$(winpath "$APP/my tools/target.exe")
   # Written as users write them: quoted, and not quoted; an argument with a
   # space reaches the program in its quotes.
-  write_favourites "plain;$program /p" "quoted;\"$program\" /q" "arg;\"$program\" \"a b\"" || return 1
-  start_launcher
-  wait_for_window || return 1
+  start_with "plain;$program /p" "quoted;\"$program\" /q" "arg;\"$program\" \"a b\"" || return 1
   launch quoted || return 1
   expect_started 1 "$program" /q || return 1
   launch plain || return 1
@@ -395,18 +382,21 @@ test_program_path_with_spaces_is_started_whole() {
   expect_file arg "\"$program\" \"a b\"" plain "$program /p" quoted "\"$program\" /q"
 }
 
+# open_with_target EXTENSION: files of this type open with $APP's target.exe.
+open_with_target() {
+  wine reg add "HKCR\\.$1" /ve /d "pyx$1file" /f >/dev/null 2>&1 &&
+    wine reg add "HKCR\\pyx$1file\\shell\\open\\command" /ve /d "\"$TARGET\" \"%1\"" /f >/dev/null 2>&1 ||
+    fail "cannot make .$1 files open with target.exe"
+}
+
 test_document_opens_with_its_associated_program() {
   new_app document || return 1
   local doc=$APP/report.pyxdoc
   echo 'a document' >"$doc"
   local docwin
   docwin=$(winpath "$doc")
-  wine reg add 'HKCR\.pyxdoc' /ve /d pyxdocfile /f >/dev/null 2>&1 &&
-    wine reg add 'HKCR\pyxdocfile\shell\open\command' /ve /d "\"$TARGET\" \"%1\"" /f >/dev/null 2>&1 ||
-    fail "cannot register the .pyxdoc file type" || return 1
-  write_favourites "abc;$TARGET /a" "doc;$docwin" || return 1
-  start_launcher
-  wait_for_window || return 1
+  open_with_target pyxdoc || return 1
+  start_with "abc;$TARGET /a" "doc;$docwin" || return 1
   launch doc || return 1
   expect_started 1 "$TARGET" "\"$docwin\"" || return 1
   expect_file doc "$docwin" abc "$TARGET /a"
@@ -427,85 +417,52 @@ answer_message_box() {
   wait_for 10 "the message box to close on Return" no_message_box
 }
 
-test_unknown_name_is_reported() {
-  new_app unknown || return 1
-  write_favourites "abc;$TARGET /a" "tgt;$TARGET /x" || return 1
+# expect_message TEXT: waits for the launcher's message box, checks its text,
+# answers it and waits for the focus back in the name field.
+expect_message() {
+  wait_for 10 "a message box titled $TITLE" has_message_box || return 1
+  [ "$MESSAGE" = "$1" ] || fail "the message reads '$MESSAGE'" || return 1
+  answer_message_box || return 1
+  alive "$PID" || fail "the launcher ended after the message" || return 1
+  wait_for 5 "the focus back in the name field after the message" focus_in_name_field
+}
+
+test_unknown_and_empty_names_are_reported() {
+  new_app unknown && start_with "abc;$TARGET /a" "tgt;$TARGET /x" || return 1
   cp "$APP/pyxtern.txt" "$APP/before.txt"
-  start_launcher
-  wait_for_window || return 1
   launch nosuch || return 1
   wait_for 10 "a message box titled $TITLE" has_message_box || return 1
   local box
   box=$(probe msgbox-xid "$TITLE") && shot_window "$box" unknown-name-message.png
-  [ "$MESSAGE" = "$MSG_NOT_REGISTERED" ] || fail "the message reads '$MESSAGE'" || return 1
-  answer_message_box || return 1
-  alive "$PID" || fail "the launcher ended after the message" || return 1
-  wait_for 5 "the focus back in the name field after the message" focus_in_name_field || return 1
+  expect_message "$MSG_NOT_REGISTERED" || return 1
   has_launcher_window || fail "the launcher window is gone after the message" || return 1
+  xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
+  wait_for 5 "the name field to be empty" field_reads '' || return 1
+  xdotool key Return
+  expect_message "$MSG_ENTER_NAME" || return 1
   cmp -s "$APP/before.txt" "$APP/pyxtern.txt" || fail "the favourites file changed" || return 1
   expect_no_start
 }
 
-test_empty_name_asks_for_a_name() {
-  new_app empty || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
-  focus_name_field || return 1
-  xdotool key Return
-  wait_for 10 "a message box titled $TITLE" has_message_box || return 1
-  [ "$MESSAGE" = "$MSG_ENTER_NAME" ] || fail "the message reads '$MESSAGE'" || return 1
-  answer_message_box || return 1
-  expect_no_start
-}
-
-test_cancel_button_ends_program() {
-  new_app cancel || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
-  click_button 'キャンセル' || return 1
-  expect_exit "$PID" "clicking キャンセル" || return 1
-  expect_no_start
-}
-
-test_tab_tab_space_presses_cancel() {
-  new_app tabcancel || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
-  # The tab order runs name field, ＯＫ, キャンセル.
-  focus_name_field || return 1
-  xdotool key Tab Tab space
-  expect_exit "$PID" "Tab, Tab, Space"
-}
-
-test_close_box_ends_program() {
-  new_app closebox || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
-  local x y
-  read -r x y < <(probe close-box "$TITLE") || fail "the window has no close box" || return 1
-  xdotool mousemove --sync "$x" "$y" click 1
-  expect_exit "$PID" "clicking the close box"
-}
-
-test_alt_f4_ends_program() {
-  new_app altf4 || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
-  xdotool windowfocus --sync "$XID" 2>/dev/null
-  xdotool key alt+F4
-  expect_exit "$PID" "Alt+F4"
+test_each_way_of_closing_ends_the_program() {
+  local way x y notes=()
+  for way in キャンセル Tab-Tab-Space close-box Alt+F4; do
+    new_app "end by $way" && start_with "abc;$TARGET /a" || return 1
+    case $way in
+      キャンセル) click_button キャンセル ;;
+      Tab-Tab-Space) focus_name_field && xdotool key Tab Tab space ;; # name field, ＯＫ, キャンセル
+      close-box) read -r x y < <(probe close-box "$TITLE") && xdotool mousemove --sync "$x" "$y" click 1 ;;
+      Alt+F4) xdotool windowfocus --sync "$XID" 2>/dev/null && xdotool key alt+F4 ;;
+    esac || fail "cannot close the window by $way" || return 1
+    expect_exit "$PID" "$way" && expect_no_start || return 1
+    notes+=("$way: $NOTE")
+  done
+  NOTE=$(printf '%s; ' "${notes[@]}")
+  NOTE=${NOTE%; }
 }
 
 test_second_start_ends_at_once_and_first_keeps_working() {
-  new_app second || return 1
-  write_favourites "abc;$TARGET /a" "tgt;$TARGET /x" || return 1
-  start_launcher
-  wait_for_window || return 1
+  new_app second && start_with "abc;$TARGET /a" "tgt;$TARGET /x" || return 1
   local first=$PID
   start_launcher
   local second=$PID most=1
@@ -621,10 +578,7 @@ select_first_favourite() {
 }
 
 test_registration_window_registers_corrects_and_deletes() {
-  new_app register || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
+  new_app register && start_with "abc;$TARGET /a" || return 1
   open_registration || return 1
   [ "$(probe enabled "$TITLE")" = 0 ] || fail "the launcher takes input behind the registration window" || return 1
   type_into_box 1 メモ || return 1
@@ -663,11 +617,8 @@ test_registration_window_registers_corrects_and_deletes() {
 }
 
 test_refused_name_shows_its_box_and_writes_nothing() {
-  new_app refused || return 1
-  write_favourites "abc;$TARGET /a" || return 1
+  new_app refused && start_with "abc;$TARGET /a" || return 1
   cp "$APP/pyxtern.txt" "$APP/before.txt"
-  start_launcher
-  wait_for_window || return 1
   open_registration || return 1
   xdotool type --delay 30 'Calc'
   xdotool key Tab Tab
@@ -686,8 +637,12 @@ test_refused_name_shows_its_box_and_writes_nothing() {
   # The name box takes 40 characters and no more.
   xdotool key shift+Tab shift+Tab
   wait_for 5 "the focus in the name box" focus_in "$TORK" 'Edit 1' || return 1
-  xdotool type --delay 5 "$(printf 'n%.0s' {1..45})"
-  expect_boxes "$(printf 'n%.0s' {1..40})" 'C:\calc.exe'
+  local forty
+  forty=$(printf 'n%.0s' {1..40})
+  xdotool type --delay 5 "${forty}nnnnn"
+  expect_boxes "$forty" 'C:\calc.exe' || return 1
+  xdotool key Return # Enter in the name box registers too
+  expect_lines "abc;$TARGET /a" "$forty;C:\calc.exe"
 }
 
 test_command_line_path_opens_the_registration_window() {
@@ -719,12 +674,8 @@ test_help_opens_the_help_page() {
   new_app help || return 1
   cp "$BUILD/win32/TESMORA_HELP.html" "$APP/" || fail "TESMORA_HELP.html was not built beside pyxtern.exe" ||
     return 1
-  wine reg add 'HKCR\.html' /ve /d pyxhtmlfile /f >/dev/null 2>&1 &&
-    wine reg add 'HKCR\pyxhtmlfile\shell\open\command' /ve /d "\"$TARGET\" \"%1\"" /f >/dev/null 2>&1 ||
-    fail "cannot send .html pages to target.exe" || return 1
-  write_favourites "abc;$TARGET /a" || return 1
-  start_launcher
-  wait_for_window || return 1
+  open_with_target html || return 1
+  start_with "abc;$TARGET /a" || return 1
   local wx wy ww wh
   read -r wx wy ww wh < <(probe geometry "$TITLE")
   # A right click on the window's surface, left of its controls.
@@ -737,17 +688,12 @@ test_help_opens_the_help_page() {
 TESTS=(
   test_backend_checks_pass_against_the_system
   test_launches_program_and_moves_it_to_the_top
-  test_window_shows_its_controls
-  test_name_field_has_focus_when_window_is_activated
+  test_window_shows_its_controls_with_the_focus_in_the_name_field
   test_exact_name_beats_earlier_prefix_and_contains_matches
   test_program_path_with_spaces_is_started_whole
   test_document_opens_with_its_associated_program
-  test_unknown_name_is_reported
-  test_empty_name_asks_for_a_name
-  test_cancel_button_ends_program
-  test_tab_tab_space_presses_cancel
-  test_close_box_ends_program
-  test_alt_f4_ends_program
+  test_unknown_and_empty_names_are_reported
+  test_each_way_of_closing_ends_the_program
   test_second_start_ends_at_once_and_first_keeps_working
   test_japanese_name_is_listed_launched_and_kept
   test_registration_window_registers_corrects_and_deletes
