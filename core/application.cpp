@@ -5,7 +5,7 @@
 namespace pyx {
 
 Application::Application(Platform& platform)
-    : platform(platform), com(platform), iniFile(*this), funcStart(*this), funcTork(*this) {
+    : platform(platform), com(platform), iniFile(*this), funcStart(*this), funcTork(*this), setPgm(*this) {
   platform.setEventSink(this);
 }
 

@@ -114,7 +114,7 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_Unload() {
 // ---------------------------------------------------------------- settings load
 
 std::int16_t basFuncStart::mSetti_Get() {
-  return trap_.run(u"mSetti_Get", [&] {
+  std::int16_t status = trap_.run(u"mSetti_Get", [&] {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
     Text path = com.settingsFilePath();
@@ -128,6 +128,9 @@ std::int16_t basFuncStart::mSetti_Get() {
     app_.iniFile.pGetIniFileItem(path, u"OPEN_TYPE", u"IE_EXE", Text(com.gstrIeExe), com.gstrIeExe);
     app_.iniFile.pGetIniFileItem(path, u"FORM", u"CLOSE", Text(com.gstrFormClose), com.gstrFormClose);
   });
+  if (Text refused = app_.iniFile.takeRefusedHotKeys(); !refused.empty())
+    showMessage(refused, mb::Exclamation);
+  return status;
 }
 
 // ---------------------------------------------------------------- lookup and launch

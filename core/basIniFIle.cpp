@@ -89,10 +89,30 @@ std::int16_t basIniFIle::readHotKey(TextView procedure, TextView section, std::i
     if (alt == u"1") modifiers += hotkeymod::Alt;
     auto virtualKey =
         parseInteger(key, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
-    app_.platform.registerHotKey(app_.platform.formHandle(FormId::frmPyxtern), atom, modifiers,
-                                 static_cast<std::uint32_t>(virtualKey));
+    const std::pair combination{modifiers, static_cast<std::uint32_t>(virtualKey)};
+    const bool callUp = section == u"Start";
+    if (callUp) callUpCombination_.reset();
+    if (app_.platform.registerHotKey(app_.platform.formHandle(FormId::frmPyxtern), atom, combination.first,
+                                     combination.second)) {
+      if (callUp) callUpCombination_ = combination;
+      return;
+    }
+    // A hotkey that silently does nothing looks like a saved setting that
+    // is broken; say which one and why.
+    Text name = u"ホットキー「" +
+                app_.setPgm.pHotKeyName(ctrl, alt, shift, static_cast<std::int32_t>(virtualKey)) + u"」";
+    if (!refusedHotKeys_.empty()) refusedHotKeys_ += u"\r\n";
+    refusedHotKeys_ +=
+        !callUp && callUpCombination_ == combination
+            ? name + u"は呼出と最小化の両方に指定されているため、最小化には登録できませんでした。"
+            : name + u"は他のプログラムで使用されているため登録できませんでした。";
   });
   return kTrue;
+}
+
+Text basIniFIle::takeRefusedHotKeys() {
+  if (refusedHotKeys_.empty()) return Text();
+  return std::exchange(refusedHotKeys_, Text()) + u"設定画面で別のキーを指定してください。";
 }
 
 }  // namespace pyx

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 #include "core/error_trap.h"
 #include "core/text.h"
@@ -37,12 +39,18 @@ class basIniFIle {
   std::int16_t pGet_Start_Atom(bool readOnly, Text& ctrl, Text& alt, Text& shift, Text& key);
   std::int16_t pGet_Small_Atom(bool readOnly, Text& ctrl, Text& alt, Text& shift, Text& key);
 
+  // What to tell the user about the hotkeys the system refused to register
+  // since the last call, one sentence each; empty when all were taken.
+  Text takeRefusedHotKeys();
+
  private:
   std::int16_t readHotKey(TextView procedure, TextView section, std::int16_t atom, bool readOnly, Text& ctrl,
                           Text& alt, Text& shift, Text& key);
 
   Application& app_;
   ErrorTrap trap_;
+  Text refusedHotKeys_;
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> callUpCombination_;  // modifiers, key
 };
 
 }  // namespace pyx

@@ -27,6 +27,7 @@ struct ControlDecl {
   bool isDefault;                         // the default button (Enter)
   std::string_view parent;                // the frame or menu that holds it, or empty
   std::int16_t maxLength = 0;             // text box: the most characters the user can enter; 0: no limit
+  bool capturesKeys = false;  // text box that shows key combinations pressed in it, never typed text
 };
 
 using EventHandler = void (*)(Application& app, EventArgs& args);

@@ -208,16 +208,6 @@ TEST(SettingsLoad, ReadOnlyFileLosesTheAttributeAndLoads) {
   EXPECT_EQ(toUtf8(app.com.gstrFormClose), "1");
 }
 
-TEST(SettingsLoad, HotkeyTakenByAnotherProgramIsSilentlyLeftOut) {
-  SimDesktop sim;
-  sim.takeHotKey(0, 112);
-  sim.putFile("Tesmora.ini", "[Start]\r\nKey=112\r\n[Small]\r\nKey=113\r\n");
-  Application app(sim);
-  app.run();
-  EXPECT_EQ(sim.registeredHotKeyCount(), 1u);
-  EXPECT_TRUE(sim.messageBoxes().empty());
-}
-
 TEST_F(Settings, ChangedKeyTakesEffectWhenTheSettingsWindowCloses) {
   writeSettings(
       "[Start]\r\nKey=112\r\n[Small]\r\nKey=113\r\n[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n");

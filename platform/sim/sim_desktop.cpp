@@ -729,7 +729,8 @@ void SimDesktop::click(ControlRef ref) {
   Control& c = control(ref);
   if (!c.enabled || !c.visible) return;
   if (c.kind == ControlKind::OptionButton) setOptionValue(ref, true);
-  if (c.kind == ControlKind::Button) form(ref.form).focus = key(ref.name, ref.index);
+  if (c.kind == ControlKind::Button || c.kind == ControlKind::TextBox || c.kind == ControlKind::OptionButton)
+    form(ref.form).focus = key(ref.name, ref.index);
   EventArgs args;
   args.index = ref.index;
   raise(ref.form, ref.name, EventKind::Click, args);

@@ -1,0 +1,320 @@
+#include "core/basSetPgm.h"
+
+#include <vector>
+
+#include "core/application.h"
+#include "forms/forms.h"
+
+namespace pyx {
+
+namespace {
+
+constexpr FormId kSettings = FormId::frmSetPgm;
+constexpr std::string_view kHotKeyBox = "txtHotKey_Def";
+
+constexpr char16_t kNone[] = u"なし";
+constexpr char16_t kAskBrowser[] = u"インターネットエクスプローラーを選択して下さい";
+constexpr char16_t kAskUpdate[] = u"設定ファイルを更新しますか？";
+constexpr char16_t kBrowserFilter[] = u"ｱﾌﾟﾘｹｰｼｮﾝ(*.exe)|*.exe|すべて(*.*)|*.*";
+constexpr char16_t kBrowserFile[] = u"IEXPLORE.EXE";
+constexpr std::int32_t kFileMustExist = 4096;
+
+// Key-down shift state bits.
+constexpr std::int16_t kShift = 1;
+constexpr std::int16_t kCtrl = 2;
+constexpr std::int16_t kAlt = 4;
+
+ControlRef hotKeyBox(std::int16_t index) {
+  return {kSettings, kHotKeyBox, index};
+}
+
+// The words of the modifiers held, in the order this window shows them:
+// Ctrl first, then Alt, then "Sift"; Shift comes first only beside Alt alone.
+Text modifierWords(bool shift, bool alt, bool ctrl) {
+  std::vector<Text> words;
+  if (ctrl) words.push_back(u"Ctrl");
+  if (shift && alt && !ctrl) {
+    words.push_back(u"Sift");
+    words.push_back(u"Alt");
+  } else {
+    if (alt) words.push_back(u"Alt");
+    if (shift) words.push_back(u"Sift");
+  }
+  Text joined;
+  for (const Text& word : words) joined += word + u" + ";
+  return joined;
+}
+
+// Whether the number at the start of a text, as the runtime's Val reads it,
+// is 0; a text that starts with no number counts as 0.
+bool numericValueIsZero(TextView text) {
+  Text t = trimSpaces(text);
+  std::size_t at = (!t.empty() && (t[0] == u'-' || t[0] == u'+')) ? 1 : 0;
+  for (; at < t.size() && t[at] >= u'0' && t[at] <= u'9'; ++at)
+    if (t[at] != u'0') return false;
+  return true;
+}
+
+}  // namespace
+
+basSetPgm::basSetPgm(Application& app) : app_(app), trap_(app.platform, formDeclaration(kSettings).caption) {}
+
+// ---------------------------------------------------------------- capture
+
+bool basSetPgm::mChk_YazirushiKey(std::int16_t keyCode) const {
+  return keyCode >= 37 && keyCode <= 40;
+}
+
+Text basSetPgm::mChkType_FKey(std::int16_t keyCode) const {
+  if (keyCode < 112 || keyCode > 127) return Text();
+  return u"F" + decimal(keyCode - 111);
+}
+
+bool basSetPgm::mChk_FKey(std::int16_t keyCode) {
+  if (keyCode < 112 || keyCode > 127) return false;
+  mstrKeyName = mChkType_FKey(keyCode);
+  return true;
+}
+
+Text basSetPgm::mChkType_NumKey(std::int16_t keyCode) const {
+  if (keyCode >= 96 && keyCode <= 105) return u"Num " + decimal(keyCode - 96);
+  switch (keyCode) {
+    case 106:
+      return u"*";
+    case 107:
+      return u"+";
+    case 109:
+      return u"-";
+    case 110:
+      return u".";
+    case 111:
+      return u"/";
+    default:
+      return Text();  // 108, the keypad separator, has no name
+  }
+}
+
+bool basSetPgm::mChk_NKey(std::int16_t keyCode) {
+  if ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 65 && keyCode <= 90)) {
+    mstrKeyName = Text(1, static_cast<char16_t>(keyCode));
+    return true;
+  }
+  if (keyCode >= 96 && keyCode <= 111) {
+    Text name = mChkType_NumKey(keyCode);
+    if (name.empty()) return false;
+    mstrKeyName = name;
+    mblnNumKey = true;
+    return true;
+  }
+  return false;
+}
+
+std::int16_t basSetPgm::pfrmSetPgm_txtHotKey_Def_KeyDown(std::int16_t& keyCode, std::int16_t& shift,
+                                                         std::int16_t index) {
+  trap_.run(u"pfrmSetPgm_txtHotKey_Def_KeyDown", [&] {
+    if (index < 0 || index > 1) raiseError(ErrSubscriptOutOfRange);
+    const auto box = static_cast<std::size_t>(index);
+    mstrKeyName.clear();
+    mblnFKey = false;
+    mblnNumKey = false;
+    auto swallow = [&] {
+      keyCode = 0;
+      shift = 0;
+    };
+    if (mChk_YazirushiKey(keyCode)) return swallow();
+    if (mChk_FKey(keyCode)) {
+      mblnFKey = true;
+    } else if (!mChk_NKey(keyCode)) {
+      return swallow();
+    }
+    mstrHotKey[box] = decimal(keyCode);
+    // Which modifiers the hotkey gets: a digit or letter always has two, Ctrl
+    // or Alt alone stays only on the keypad, Shift alone never stays, and a
+    // function or keypad key may stand alone.
+    const std::int16_t held = shift & (kShift | kCtrl | kAlt);
+    bool withShift = false, withAlt = true, withCtrl = true;
+    if (held == (kShift | kCtrl)) {
+      withShift = true, withAlt = false;
+    } else if (held == (kShift | kAlt)) {
+      withShift = true, withCtrl = false;
+    } else if (held == (kShift | kCtrl | kAlt)) {
+      withShift = true;
+    } else if (held == 0 && (mblnFKey || mblnNumKey)) {
+      withAlt = false, withCtrl = false;
+    } else if (mblnNumKey && (held == kCtrl || held == kAlt)) {
+      withAlt = held == kAlt, withCtrl = held == kCtrl;
+    }
+    mstrKeyName = modifierWords(withShift, withAlt, withCtrl) + mstrKeyName;
+    mstrHotShift[box] = withShift ? u"1" : u"0";
+    mstrHotAlt[box] = withAlt ? u"1" : u"0";
+    mstrHotCtrl[box] = withCtrl ? u"1" : u"0";
+    app_.platform.setControlText(hotKeyBox(index), mstrKeyName);
+  });
+  return kTrue;
+}
+
+std::int16_t basSetPgm::pfrmSetPgm_txtHotKey_Def_Change(std::int16_t index) {
+  trap_.run(u"pfrmSetPgm_txtHotKey_Def_Change", [&] {
+    // The platform raises no change for text the box already holds, so this
+    // never sets itself off again.
+    app_.platform.setControlText(hotKeyBox(index), mstrKeyName.empty() ? Text(kNone) : mstrKeyName);
+  });
+  return kTrue;
+}
+
+Text basSetPgm::pHotKeyName(const Text& ctrl, const Text& alt, const Text& shift,
+                            std::int32_t keyCode) const {
+  Text key;
+  if ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 65 && keyCode <= 90)) {
+    key = Text(1, static_cast<char16_t>(keyCode));
+  } else if (keyCode >= 96 && keyCode <= 127) {
+    key = keyCode >= 112 ? mChkType_FKey(static_cast<std::int16_t>(keyCode))
+                         : mChkType_NumKey(static_cast<std::int16_t>(keyCode));
+  }
+  if (key.empty()) key = u"キーコード" + decimal(keyCode);
+  return modifierWords(shift == u"1", alt == u"1", ctrl == u"1") + key;
+}
+
+// ---------------------------------------------------------------- the window
+
+std::int16_t basSetPgm::pfrmSetPgm_Form_Load() {
+  trap_.run(u"pfrmSetPgm_Form_Load", [&] {
+    const ControlRef order[] = {hotKeyBox(0),
+                                hotKeyBox(1),
+                                {kSettings, "optType", 0},
+                                {kSettings, "optType", 1},
+                                {kSettings, "optTork", 0},
+                                {kSettings, "optTork", 1},
+                                {kSettings, "cmdOK"},
+                                {kSettings, "cmdChancel"},
+                                {kSettings, "cmdTeki"}};
+    std::int16_t tabIndex = 0;
+    for (const ControlRef& control : order) app_.platform.setTabIndex(control, tabIndex++);
+    mSet_Data();
+  });
+  return kTrue;
+}
+
+void basSetPgm::mLoadHotKey(std::int16_t index, const Text& ctrl, const Text& alt, const Text& shift,
+                            const Text& key) {
+  // A section without a key (no settings file yet) names no hotkey: the box
+  // says so, and nothing is saved for it until the user presses one.
+  if (trimSpaces(key).empty()) {
+    app_.platform.setControlText(hotKeyBox(index), kNone);
+    return;
+  }
+  std::int16_t held = 0;
+  if (trimSpaces(ctrl) == u"1") held += kCtrl;
+  if (trimSpaces(alt) == u"1") held += kAlt;
+  if (trimSpaces(shift) == u"1") held += kShift;
+  auto keyCode = static_cast<std::int16_t>(parseInteger(key, -32768, 32767));
+  pfrmSetPgm_txtHotKey_Def_KeyDown(keyCode, held, index);
+}
+
+std::int16_t basSetPgm::mSet_Data() {
+  trap_.run(u"mSet_Data", [&] {
+    Platform& platform = app_.platform;
+    for (auto* values : {&mstrHotShift, &mstrHotAlt, &mstrHotCtrl, &mstrHotKey}) values->fill(Text());
+    mstrOldOpenType.clear();
+    Text ctrl, alt, shift, key;
+    app_.iniFile.pGet_Start_Atom(true, ctrl, alt, shift, key);
+    mLoadHotKey(0, ctrl, alt, shift, key);
+    app_.iniFile.pGet_Small_Atom(true, ctrl, alt, shift, key);
+    mLoadHotKey(1, ctrl, alt, shift, key);
+
+    const Text path = app_.com.settingsFilePath();
+    Text openType;
+    app_.iniFile.pGetIniFileItem(path, u"OPEN_TYPE", u"TYEP", Text(), openType);
+    openType = trimSpaces(openType);
+    platform.setOptionValue({kSettings, "optType", static_cast<std::int16_t>(openType == u"1" ? 1 : 0)},
+                            true);
+    if (!openType.empty()) mstrOldOpenType = openType;
+
+    Text formClose;
+    app_.iniFile.pGetIniFileItem(path, u"FORM", u"CLOSE", Text(), formClose);
+    formClose = trimSpaces(formClose);
+    bool keepsOpen = !formClose.empty() && formClose != u"0";
+    platform.setOptionValue({kSettings, "optTork", static_cast<std::int16_t>(keepsOpen ? 1 : 0)}, true);
+    if (!formClose.empty()) mstrOldFormClose = formClose;
+  });
+  return kTrue;
+}
+
+std::int16_t basSetPgm::mSelectedOption(std::string_view name) const {
+  for (std::int16_t i = 0; i < 2; ++i)
+    if (app_.platform.optionValue({kSettings, name, i})) return i;
+  return -1;
+}
+
+std::int32_t basSetPgm::mAsk(const Text& question) {
+  return app_.platform.messageBox(question, mb::OkCancel | mb::Exclamation,
+                                  Text(formDeclaration(kSettings).caption));
+}
+
+std::int16_t basSetPgm::mData_IniSet() {
+  trap_.run(u"mData_IniSet", [&] {
+    Platform& platform = app_.platform;
+    basIniFIle& ini = app_.iniFile;
+    const Text path = app_.com.settingsFilePath();
+    const char16_t* sections[] = {u"Start", u"Small"};
+    for (std::size_t box = 0; box < 2; ++box) {
+      if (trimSpaces(mstrHotKey[box]).empty()) continue;
+      ini.pSetIniFileItem(path, sections[box], u"Ctrl", mstrHotCtrl[box]);
+      ini.pSetIniFileItem(path, sections[box], u"Alt", mstrHotAlt[box]);
+      ini.pSetIniFileItem(path, sections[box], u"shift", mstrHotShift[box]);
+      ini.pSetIniFileItem(path, sections[box], u"Key", mstrHotKey[box]);
+    }
+
+    if (std::int16_t type = mSelectedOption("optType"); type >= 0 && decimal(type) != mstrOldOpenType) {
+      mstrOldOpenType = decimal(type);
+      ini.pSetIniFileItem(path, u"OPEN_TYPE", u"TYEP", mstrOldOpenType);
+    }
+    if (numericValueIsZero(mstrOldOpenType)) {
+      // Folders open in the browser program: it must be known.
+      Text browser;
+      ini.pGetIniFileItem(path, u"OPEN_TYPE", u"IE_EXE", Text(), browser);
+      if (trimSpaces(browser).empty()) {
+        if (mAsk(kAskBrowser) != mb::ResultOk) return;
+        Text chosen = platform.fileOpenDialog({kSettings, "cmdSet"}, {kBrowserFilter, 1, kFileMustExist});
+        if (trimSpaces(chosen).empty()) return;
+        // File names on Windows ignore case: "iexplore.exe" is the same file.
+        if (!contains(platform.toUpper(chosen), kBrowserFile)) {
+          mAsk(kAskBrowser);
+          return;
+        }
+        ini.pSetIniFileItem(path, u"OPEN_TYPE", u"IE_EXE", chosen);
+      }
+    }
+
+    if (std::int16_t close = mSelectedOption("optTork"); close >= 0 && decimal(close) != mstrOldFormClose) {
+      mstrOldFormClose = decimal(close);
+      ini.pSetIniFileItem(path, u"FORM", u"CLOSE", mstrOldFormClose);
+    }
+    mSet_Data();
+  });
+  return kTrue;
+}
+
+std::int16_t basSetPgm::pfrmSetPgm_cmdTeki_Click() {
+  trap_.run(u"pfrmSetPgm_cmdTeki_Click", [&] {
+    if (mAsk(kAskUpdate) != mb::ResultOk) return;
+    mData_IniSet();
+    mSet_Data();
+  });
+  return kTrue;
+}
+
+std::int16_t basSetPgm::pfrmSetPgm_cmdOK_Click() {
+  trap_.run(u"pfrmSetPgm_cmdOK_Click", [&] {
+    mData_IniSet();
+    app_.platform.unloadForm(kSettings);
+  });
+  return kTrue;
+}
+
+std::int16_t basSetPgm::pfrmSetPgm_cmdChancel_Click() {
+  trap_.run(u"pfrmSetPgm_cmdChancel_Click", [&] { app_.platform.unloadForm(kSettings); });
+  return kTrue;
+}
+
+}  // namespace pyx
