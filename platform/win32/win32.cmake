@@ -13,7 +13,7 @@ add_library(pyxtern_win32 STATIC
   ${PYX_WIN32_DIR}/win32_forms.cpp
   ${PYX_WIN32_DIR}/win32_system.cpp
 )
-target_link_libraries(pyxtern_win32 PUBLIC pyxtern_core user32 gdi32 shell32 comdlg32 comctl32 ole32)
+target_link_libraries(pyxtern_win32 PUBLIC pyxtern_core user32 gdi32 shell32 comdlg32 comctl32 ole32 imm32)
 # Every call the user sees goes through the W functions; Windows 7 is the
 # oldest system the program is built for (newer calls are looked up at run
 # time).

@@ -10,6 +10,7 @@
 // after windows.h, which they build on
 #include <commctrl.h>
 #include <commdlg.h>
+#include <imm.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -254,12 +255,15 @@ void Win32Platform::createControls(Form& form) {
           CreateWindowExW(style.exStyle, style.windowClass, wide(caption),
                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style.style, 0, 0, 0, 0, form.hwnd,
                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), instance_, nullptr);
-      if (c.kind == ControlKind::TextBox && control.hwnd) {
-        SetWindowSubclass(control.hwnd, textBoxProc, i, reinterpret_cast<DWORD_PTR>(&form));
-        if (c.maxLength > 0) SendMessageW(control.hwnd, EM_SETLIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
-      }
     }
     form.controls.push_back(control);
+    // Subclassed once it is in the list, where its procedure looks it up.
+    if (c.kind == ControlKind::TextBox && control.hwnd) {
+      SetWindowSubclass(control.hwnd, textBoxProc, i, reinterpret_cast<DWORD_PTR>(&form));
+      if (c.maxLength > 0) SendMessageW(control.hwnd, EM_SETLIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
+      // Keys pressed there are combinations, not text for an input method.
+      if (c.capturesKeys) ImmAssociateContextEx(control.hwnd, nullptr, 0);
+    }
   }
 }
 
@@ -674,10 +678,38 @@ LRESULT Win32Platform::handleFormMessage(Form& form, UINT message, WPARAM wParam
 LRESULT CALLBACK Win32Platform::textBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                             UINT_PTR index, DWORD_PTR data) {
   auto* form = reinterpret_cast<Form*>(data);
+  const ControlDecl& c = *form->controls[index].decl;
+  if (c.capturesKeys) {
+    // A box that shows the key combinations pressed in it: the keys are
+    // reported and never edit the text; no character, paste or context menu
+    // reaches it, and releasing Alt or F10 does not enter menu mode.
+    switch (message) {
+      case WM_CHAR:
+      case WM_SYSCHAR:
+      case WM_DEADCHAR:
+      case WM_SYSDEADCHAR:
+      case WM_KEYUP:
+      case WM_SYSKEYUP:
+      case WM_PASTE:
+      case WM_CUT:
+      case WM_CLEAR:
+      case WM_UNDO:
+      case WM_CONTEXTMENU:
+        return 0;
+      case WM_KEYDOWN:
+      case WM_SYSKEYDOWN: {
+        EventArgs args;
+        args.keyCode = static_cast<std::int16_t>(wParam);
+        args.shift = shiftState();
+        args.index = c.index;
+        form->platform->raise(form->id, c.name, EventKind::KeyDown, args);
+        return 0;
+      }
+    }
+  }
   switch (message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
-      const ControlDecl& c = *form->controls[index].decl;
       EventArgs args;
       args.keyCode = static_cast<std::int16_t>(wParam);
       args.shift = shiftState();

@@ -8,6 +8,7 @@
 // Built for the GUI subsystem so that no console window appears.
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -36,6 +37,16 @@ std::string utf8(const std::wstring& text) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // "--hold-hotkey MODIFIERS KEY": stands for another program that holds a
+  // global hotkey. It records its start only once it holds the hotkey, then
+  // waits until it is ended.
+  const wchar_t* hold = wcsstr(GetCommandLineW(), L"--hold-hotkey ");
+  if (hold) {
+    wchar_t* end = nullptr;
+    UINT modifiers = wcstoul(hold + 14, &end, 10);
+    UINT key = wcstoul(end, nullptr, 10);
+    if (!RegisterHotKey(nullptr, 1, modifiers, key)) return 4;
+  }
   std::string line = utf8(GetCommandLineW()) + "\n";
   // FILE_APPEND_DATA makes the single write land whole at the end, so a test
   // that polls the file never sees half a line.
@@ -45,5 +56,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   DWORD written = 0;
   BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   CloseHandle(file);
-  return ok && written == line.size() ? 0 : 3;
+  if (!ok || written != line.size()) return 3;
+  MSG message;
+  while (hold && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  return 0;
 }
