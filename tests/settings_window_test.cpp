@@ -220,6 +220,22 @@ INSTANTIATE_TEST_SUITE_P(
             "another_program_asks_again", {mb::ResultOk, mb::ResultOk}, "C:\\Fx\\firefox.exe", 2, ""}),
     NameFromWhat{});
 
+TEST_F(SettingsWindow, CancelAtTheBrowserQuestionDuringApplyKeepsTheWindowAndReloadsIt) {
+  sim.putFile("Tesmora.ini", "[OPEN_TYPE]\r\nTYEP=1\r\n[FORM]\r\nCLOSE=0\r\n");
+  startProgram();
+  sim.answerMessageBox(mb::ResultOk);      // update the file? yes
+  sim.answerMessageBox(mb::ResultCancel);  // choose the browser? no
+  inSettingsWindow([&] {
+    sim.click(kIeType);
+    sim.click(kStaysOpen);
+    sim.click({kSettings, "cmdTeki"});
+    EXPECT_TRUE(sim.isFormLoaded(kSettings));
+    EXPECT_TRUE(sim.optionValue(kIeType));
+    EXPECT_TRUE(sim.optionValue(kCloses)) << "the reload shows the close choice as stored";
+  });
+  EXPECT_EQ(writes(), std::vector<std::string>{"OPEN_TYPE.TYEP=0"});
+}
+
 TEST_F(SettingsWindow, ApplyAsksFirstKeepsTheWindowAndTakesEffectWhenItCloses) {
   sim.putFile("Tesmora.ini", kFullSettings);
   startProgram();
