@@ -19,7 +19,6 @@ constexpr char16_t kMsgNoBrowser[] = u"アプリケーションが指定され�
 constexpr char16_t kMsgTrayRestoreFailed[] = u"タスクトレイから復活できませんでした";
 
 constexpr char16_t kFileDialogFilter[] = u"ﾃｷｽﾄ(*.txt)|*.txt|すべて(*.*)|*.*";
-constexpr std::int32_t kFileMustExist = 4096;
 constexpr char16_t kHelpFileName[] = u"TESMORA_HELP.HLP";
 constexpr char16_t kHelpPageName[] = u"TESMORA_HELP.html";
 
@@ -286,7 +285,7 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_Resize() {
 }
 
 Text basFuncStart::showFileDialog(ControlRef dialog) {
-  return app_.platform.fileOpenDialog(dialog, {kFileDialogFilter, 1, kFileMustExist});
+  return app_.platform.fileOpenDialog(dialog, {kFileDialogFilter, 1, fd::FileMustExist});
 }
 
 std::int16_t basFuncStart::pfrmPyxtern_cmdSanshou_Click() {

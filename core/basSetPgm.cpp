@@ -17,12 +17,17 @@ constexpr char16_t kAskBrowser[] = u"インターネットエクスプローラ�
 constexpr char16_t kAskUpdate[] = u"設定ファイルを更新しますか？";
 constexpr char16_t kBrowserFilter[] = u"ｱﾌﾟﾘｹｰｼｮﾝ(*.exe)|*.exe|すべて(*.*)|*.*";
 constexpr char16_t kBrowserFile[] = u"IEXPLORE.EXE";
-constexpr std::int32_t kFileMustExist = 4096;
 
 // Key-down shift state bits.
 constexpr std::int16_t kShift = 1;
 constexpr std::int16_t kCtrl = 2;
 constexpr std::int16_t kAlt = 4;
+
+// A digit or letter key is named by its own character.
+Text characterKeyName(std::int32_t keyCode) {
+  bool character = (keyCode >= 48 && keyCode <= 57) || (keyCode >= 65 && keyCode <= 90);
+  return character ? Text(1, static_cast<char16_t>(keyCode)) : Text();
+}
 
 ControlRef hotKeyBox(std::int16_t index) {
   return {kSettings, kHotKeyBox, index};
@@ -95,8 +100,8 @@ Text basSetPgm::mChkType_NumKey(std::int16_t keyCode) const {
 }
 
 bool basSetPgm::mChk_NKey(std::int16_t keyCode) {
-  if ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 65 && keyCode <= 90)) {
-    mstrKeyName = Text(1, static_cast<char16_t>(keyCode));
+  if (Text name = characterKeyName(keyCode); !name.empty()) {
+    mstrKeyName = name;
     return true;
   }
   if (keyCode >= 96 && keyCode <= 111) {
@@ -164,14 +169,12 @@ std::int16_t basSetPgm::pfrmSetPgm_txtHotKey_Def_Change(std::int16_t index) {
 
 Text basSetPgm::pHotKeyName(const Text& ctrl, const Text& alt, const Text& shift,
                             std::int32_t keyCode) const {
-  Text key;
-  if ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 65 && keyCode <= 90)) {
-    key = Text(1, static_cast<char16_t>(keyCode));
-  } else if (keyCode >= 96 && keyCode <= 127) {
-    key = keyCode >= 112 ? mChkType_FKey(static_cast<std::int16_t>(keyCode))
-                         : mChkType_NumKey(static_cast<std::int16_t>(keyCode));
+  Text key = characterKeyName(keyCode);
+  if (key.empty() && keyCode >= 96 && keyCode <= 127) {
+    auto code = static_cast<std::int16_t>(keyCode);
+    key = code >= 112 ? mChkType_FKey(code) : mChkType_NumKey(code);
   }
-  if (key.empty()) key = u"キーコード" + decimal(keyCode);
+  if (key.empty()) key = u"キーコード" + decimal(keyCode);  // not a key the settings window takes
   return modifierWords(shift == u"1", alt == u"1", ctrl == u"1") + key;
 }
 
@@ -275,7 +278,7 @@ std::int16_t basSetPgm::mData_IniSet() {
       ini.pGetIniFileItem(path, u"OPEN_TYPE", u"IE_EXE", Text(), browser);
       if (trimSpaces(browser).empty()) {
         if (mAsk(kAskBrowser) != mb::ResultOk) return;
-        Text chosen = platform.fileOpenDialog({kSettings, "cmdSet"}, {kBrowserFilter, 1, kFileMustExist});
+        Text chosen = platform.fileOpenDialog({kSettings, "cmdSet"}, {kBrowserFilter, 1, fd::FileMustExist});
         if (trimSpaces(chosen).empty()) return;
         // File names on Windows ignore case: "iexplore.exe" is the same file.
         if (!contains(platform.toUpper(chosen), kBrowserFile)) {

@@ -75,10 +75,15 @@ inline constexpr std::int32_t ResultOk = 1;
 inline constexpr std::int32_t ResultCancel = 2;
 }  // namespace mb
 
+// File dialog flags, as the platform numbers them.
+namespace fd {
+inline constexpr std::int32_t FileMustExist = 4096;
+}  // namespace fd
+
 struct FileDialogRequest {
   Text filter;  // "description|pattern|description|pattern"
   std::int16_t filterIndex = 1;
-  std::int32_t flags = 0;  // 4096: the chosen file must exist
+  std::int32_t flags = 0;  // fd:: flags
 };
 
 // File attributes as the platform numbers them.

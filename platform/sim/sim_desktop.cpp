@@ -1,15 +1,15 @@
+// The simulated desktop's windows: forms and controls built from their
+// declarations, dialogs answered as the test scripted them, and the user's
+// actions.
 #include "platform/sim/sim_desktop.h"
 
 #include <stdlib.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <utility>
 
 #include "forms/forms.h"
-#include "platform/ini/ini_engine.h"
 
 namespace pyx {
 
@@ -19,7 +19,6 @@ namespace {
 
 constexpr std::int32_t kOuterExtraWidth = 120;  // frame of a classic sizeable window, twips
 constexpr std::int32_t kOuterExtraHeight = 405;
-constexpr std::uint32_t kMouseMove = 0x200;
 constexpr std::int16_t kKeyTab = 9;
 constexpr std::int16_t kKeyReturn = 13;
 constexpr std::int16_t kKeyEscape = 27;
@@ -34,24 +33,8 @@ std::string key(std::string_view name, std::int16_t index) {
   return k;
 }
 
-std::string utf8(const Text& text) {
-  return toUtf8(text);
-}
-std::string num(std::int64_t value) {
-  return std::to_string(value);
-}
-
 std::string formName(FormId form) {
   return std::string(formDeclaration(form).name);
-}
-
-std::intptr_t ownProcedureToken(std::intptr_t hwnd) {
-  return 0x70000 + hwnd;
-}
-
-Bytes readWhole(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -114,139 +97,6 @@ SimDesktop::Control& SimDesktop::control(ControlRef ref) {
 
 const SimDesktop::Control& SimDesktop::control(ControlRef ref) const {
   return const_cast<SimDesktop*>(this)->control(ref);
-}
-
-// ------------------------------------------------------------------ files
-
-void SimDesktop::putFile(const std::string& name, const Bytes& content, std::uint32_t attributes) {
-  fs::path file = directory_ / name;
-  std::ofstream(file, std::ios::binary | std::ios::trunc)
-      .write(content.data(), static_cast<std::streamsize>(content.size()));
-  attributes_[file.string()] = attributes;
-}
-
-std::optional<Bytes> SimDesktop::fileContent(const std::string& name) const {
-  fs::path file = directory_ / name;
-  if (!fs::is_regular_file(file)) return std::nullopt;
-  return readWhole(file);
-}
-
-std::uint32_t SimDesktop::attributesOf(const std::string& name) const {
-  auto it = attributes_.find((directory_ / name).string());
-  return it == attributes_.end() ? attr::Archive : it->second;
-}
-
-fs::path SimDesktop::resolve(const Text& path) const {
-  std::string p = toUtf8(path);
-  std::replace(p.begin(), p.end(), '\\', '/');
-  return fs::path(p).lexically_normal();
-}
-
-void SimDesktop::checkAccess(const fs::path& file) const {
-  if (denied_.count(file.filename().string()) && file.parent_path() == directory_)
-    raiseError(ErrPermissionDenied);
-}
-
-bool SimDesktop::findNormalFile(const Text& path) {
-  record("findNormalFile", {utf8(path)});
-  fs::path file = resolve(path);
-  if (!fs::is_regular_file(file)) return false;
-  return (fileAttributes(path) & (attr::Hidden | attr::System)) == 0;
-}
-
-std::uint32_t SimDesktop::fileAttributes(const Text& path) {
-  fs::path file = resolve(path);
-  if (!fs::exists(file)) raiseError(ErrFileNotFound);
-  if (fs::is_directory(file)) return attr::Directory;
-  auto it = attributes_.find(file.string());
-  return it == attributes_.end() ? attr::Archive : it->second;
-}
-
-void SimDesktop::setFileAttributes(const Text& path, std::uint32_t attributes) {
-  record("setFileAttributes", {utf8(path), num(attributes)});
-  fs::path file = resolve(path);
-  if (!fs::exists(file)) raiseError(ErrFileNotFound);
-  attributes_[file.string()] = attributes;
-}
-
-Bytes SimDesktop::readFile(const Text& path) {
-  record("readFile", {utf8(path)});
-  fs::path file = resolve(path);
-  checkAccess(file);
-  if (!fs::exists(file)) raiseError(ErrFileNotFound);
-  if (!fs::is_regular_file(file)) raiseError(ErrPathFileAccess);
-  return readWhole(file);
-}
-
-// Writes a temporary file beside the target and renames it over the target,
-// so the target is either the old file or the new one, never a mixture.
-static void writeAtomically(const fs::path& file, const Bytes& content,
-                            std::optional<std::size_t>& diskFullAfter,
-                            std::map<std::string, std::uint32_t>& attributes) {
-  if (!fs::is_directory(file.parent_path())) raiseError(ErrPathNotFound);
-  auto existing = attributes.find(file.string());
-  if (fs::exists(file) && existing != attributes.end() && (existing->second & attr::ReadOnly)) {
-    raiseError(ErrPathFileAccess);
-  }
-  fs::path temporary = file;
-  temporary += ".tmp";
-  std::size_t writable = diskFullAfter ? std::min(*diskFullAfter, content.size()) : content.size();
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(writable));
-  }
-  if (writable < content.size()) {
-    diskFullAfter.reset();
-    fs::remove(temporary);
-    raiseError(ErrDiskFull);
-  }
-  fs::rename(temporary, file);
-  attributes[file.string()] = attr::Archive;
-}
-
-void SimDesktop::replaceFile(const Text& path, const Bytes& content) {
-  record("replaceFile", {utf8(path), num(static_cast<std::int64_t>(content.size()))});
-  fs::path file = resolve(path);
-  checkAccess(file);
-  writeAtomically(file, content, diskFullAfter_, attributes_);
-}
-
-void SimDesktop::deleteFile(const Text& path) {
-  record("deleteFile", {utf8(path)});
-  fs::path file = resolve(path);
-  checkAccess(file);
-  if (!fs::is_regular_file(file)) raiseError(ErrFileNotFound);
-  auto it = attributes_.find(file.string());
-  if (it != attributes_.end() && (it->second & attr::ReadOnly)) raiseError(ErrPathFileAccess);
-  fs::remove(file);
-  attributes_.erase(file.string());
-}
-
-std::uint32_t SimDesktop::getPrivateProfileString(const Bytes& section, const Bytes& key,
-                                                  const Bytes& defaultValue, char* buffer, std::uint32_t size,
-                                                  const Bytes& file) {
-  record("getPrivateProfileString", {utf8(fromAnsi(section)), utf8(fromAnsi(key)),
-                                     utf8(fromAnsi(defaultValue)), num(size), utf8(fromAnsi(file))});
-  fs::path path = resolve(fromAnsi(file));
-  std::optional<Bytes> content;
-  if (fs::is_regular_file(path) && !denied_.count(path.filename().string())) {
-    content = readWhole(path);
-  }
-  return ini::getProfileString(content, section, key, defaultValue, buffer, size, ini::isCp932LeadByte);
-}
-
-void SimDesktop::writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
-                                           const Bytes& file) {
-  record("writePrivateProfileString",
-         {utf8(fromAnsi(section)), utf8(fromAnsi(key)), utf8(fromAnsi(value)), utf8(fromAnsi(file))});
-  fs::path path = resolve(fromAnsi(file));
-  checkAccess(path);
-  std::optional<Bytes> content;
-  if (fs::is_regular_file(path)) {
-    content = readWhole(path);
-  }
-  writeAtomically(path, ini::writeProfileString(content, section, key, value, ini::isCp932LeadByte),
-                  diskFullAfter_, attributes_);
 }
 
 // ------------------------------------------------------------------ forms
@@ -352,7 +202,7 @@ WindowState SimDesktop::formWindowState(FormId id) const {
 }
 
 void SimDesktop::setFormWindowState(FormId id, WindowState state) {
-  record("setFormWindowState", {formName(id), num(static_cast<int>(state))});
+  record("setFormWindowState", {formName(id), callArg(static_cast<int>(state))});
   Form& f = form(id);
   if (f.state == state) return;
   f.state = state;
@@ -368,12 +218,12 @@ std::int32_t SimDesktop::formHeight(FormId id) const {
 }
 
 void SimDesktop::setFormWidth(FormId id, std::int32_t twips) {
-  record("setFormWidth", {formName(id), num(twips)});
+  record("setFormWidth", {formName(id), callArg(twips)});
   if (std::exchange(form(id).width, twips) != twips) raise(id, "", EventKind::Resize);
 }
 
 void SimDesktop::setFormHeight(FormId id, std::int32_t twips) {
-  record("setFormHeight", {formName(id), num(twips)});
+  record("setFormHeight", {formName(id), callArg(twips)});
   if (std::exchange(form(id).height, twips) != twips) raise(id, "", EventKind::Resize);
 }
 
@@ -421,7 +271,7 @@ Text SimDesktop::controlText(ControlRef ref) const {
 }
 
 void SimDesktop::setControlText(ControlRef ref, const Text& text) {
-  record("setControlText", {formName(ref.form) + "." + key(ref.name, ref.index), utf8(text)});
+  record("setControlText", {formName(ref.form) + "." + key(ref.name, ref.index), callArg(text)});
   Control& c = control(ref);
   if (c.text == text) return;
   c.text = text;
@@ -439,7 +289,7 @@ void SimDesktop::clearList(ControlRef ref) {
 }
 
 void SimDesktop::addListItem(ControlRef ref, const Text& item) {
-  record("addListItem", {formName(ref.form) + "." + key(ref.name, ref.index), utf8(item)});
+  record("addListItem", {formName(ref.form) + "." + key(ref.name, ref.index), callArg(item)});
   control(ref).items.push_back(item);
 }
 
@@ -483,7 +333,7 @@ void SimDesktop::setDefaultButton(ControlRef ref) {
 }
 
 void SimDesktop::setTabIndex(ControlRef ref, std::int16_t tabIndex) {
-  record("setTabIndex", {formName(ref.form) + "." + key(ref.name, ref.index), num(tabIndex)});
+  record("setTabIndex", {formName(ref.form) + "." + key(ref.name, ref.index), callArg(tabIndex)});
   control(ref).tabIndex = tabIndex;
 }
 
@@ -512,7 +362,7 @@ void SimDesktop::setOptionValue(ControlRef ref, bool selected) {
 // ------------------------------------------------------------------ dialogs
 
 std::int32_t SimDesktop::messageBox(const Text& prompt, std::int32_t buttonsAndIcon, const Text& title) {
-  record("messageBox", {utf8(prompt), num(buttonsAndIcon), utf8(title)});
+  record("messageBox", {callArg(prompt), callArg(buttonsAndIcon), callArg(title)});
   messageBoxes_.push_back({prompt, buttonsAndIcon, title});
   if (messageBoxAnswers_.empty()) return mb::ResultOk;
   std::int32_t answer = messageBoxAnswers_.front();
@@ -522,173 +372,11 @@ std::int32_t SimDesktop::messageBox(const Text& prompt, std::int32_t buttonsAndI
 
 Text SimDesktop::fileOpenDialog(ControlRef dialog, const FileDialogRequest& request) {
   record("fileOpenDialog", {formName(dialog.form) + "." + key(dialog.name, dialog.index),
-                            utf8(request.filter), num(request.filterIndex), num(request.flags)});
+                            callArg(request.filter), callArg(request.filterIndex), callArg(request.flags)});
   if (fileDialogAnswers_.empty()) return Text();
   Text answer = fileDialogAnswers_.front();
   fileDialogAnswers_.pop_front();
   return answer;
-}
-
-// ------------------------------------------------------------------ system
-
-Text SimDesktop::applicationDirectory() const {
-  return fromUtf8(directory_.string());
-}
-
-Text SimDesktop::commandLine() const {
-  const_cast<SimDesktop*>(this)->record("commandLine");
-  return commandLine_;
-}
-
-bool SimDesktop::previousInstance() const {
-  const_cast<SimDesktop*>(this)->record("previousInstance");
-  return previousInstance_;
-}
-
-std::int32_t SimDesktop::platformId() const {
-  const_cast<SimDesktop*>(this)->record("platformId");
-  if (!platformId_) raiseError(ErrInvalidProcedureCall);
-  return *platformId_;
-}
-
-Text SimDesktop::windowsDirectory() const {
-  if (windowsDirectory_) return *windowsDirectory_;
-  return platformId_ == 2 ? u"C:\\WINNT" : u"C:\\WINDOWS";
-}
-
-Text SimDesktop::systemDirectory() const {
-  if (windowsDirectory_) return *windowsDirectory_ + (platformId_ == 2 ? u"\\system32" : u"\\SYSTEM");
-  return platformId_ == 2 ? u"C:\\WINNT\\system32" : u"C:\\WINDOWS\\SYSTEM";
-}
-
-Text SimDesktop::toUpper(const Text& text) const {
-  Text upper = text;
-  for (char16_t& c : upper) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
-      c = static_cast<char16_t>(c - 0x20);
-    } else if (c >= 0xFF41 && c <= 0xFF5A) {  // full-width Latin
-      c = static_cast<char16_t>(c - 0x20);
-    } else if (c >= 0x450 && c <= 0x45F) {
-      c = static_cast<char16_t>(c - 0x50);
-    }
-  }
-  return upper;
-}
-
-// ------------------------------------------------------------------ atoms, hotkeys, hook, tray
-
-std::uint16_t SimDesktop::globalAddAtom(const Text& name) {
-  record("globalAddAtom", {utf8(name)});
-  auto [it, added] = atoms_.try_emplace(name, nextAtom_, 0);
-  if (added) ++nextAtom_;
-  ++it->second.second;
-  return it->second.first;
-}
-
-void SimDesktop::globalDeleteAtom(std::uint16_t atom) {
-  record("globalDeleteAtom", {num(atom)});
-  for (auto it = atoms_.begin(); it != atoms_.end(); ++it) {
-    if (it->second.first == atom) {
-      if (--it->second.second == 0) atoms_.erase(it);
-      return;
-    }
-  }
-}
-
-bool SimDesktop::registerHotKey(std::intptr_t hwnd, std::int32_t id, std::uint32_t modifiers,
-                                std::uint32_t virtualKey) {
-  record("registerHotKey", {num(hwnd), num(id), num(modifiers), num(virtualKey)});
-  if (foreignHotKeys_.count({modifiers, virtualKey})) return false;
-  for (const HotKey& h : hotKeys_) {
-    if ((h.modifiers == modifiers && h.virtualKey == virtualKey) || (h.hwnd == hwnd && h.id == id))
-      return false;
-  }
-  hotKeys_.push_back({hwnd, id, modifiers, virtualKey});
-  return true;
-}
-
-bool SimDesktop::unregisterHotKey(std::intptr_t hwnd, std::int32_t id) {
-  record("unregisterHotKey", {num(hwnd), num(id)});
-  auto removed = std::erase_if(hotKeys_, [&](const HotKey& h) { return h.hwnd == hwnd && h.id == id; });
-  return removed > 0;
-}
-
-std::intptr_t SimDesktop::hookWindowProc(std::intptr_t hwnd, WindowProcHook hook) {
-  record("hookWindowProc", {num(hwnd)});
-  auto current = currentProc_.try_emplace(hwnd, ownProcedureToken(hwnd)).first;
-  std::intptr_t previous = current->second;
-  std::intptr_t token = nextHookToken_++;
-  hooks_[token] = std::move(hook);
-  current->second = token;
-  return previous;
-}
-
-void SimDesktop::restoreWindowProc(std::intptr_t hwnd, std::intptr_t previous) {
-  record("restoreWindowProc", {num(hwnd), num(previous)});
-  currentProc_[hwnd] = previous;
-}
-
-std::intptr_t SimDesktop::callWindowProc(std::intptr_t previous, std::intptr_t hwnd, std::uint32_t message,
-                                         std::uintptr_t wParam, std::intptr_t lParam) {
-  record("callWindowProc", {num(previous), num(hwnd), num(message), num(static_cast<std::int64_t>(wParam))});
-  auto hook = hooks_.find(previous);
-  if (hook != hooks_.end()) return hook->second(hwnd, message, wParam, lParam);
-  // The window's own procedure: a mouse move becomes the form's MouseMove
-  // event with the position in twips; everything else needs no reaction.
-  std::optional<FormId> id = formOfHandle(hwnd);
-  if (id && message == kMouseMove) {
-    EventArgs args;
-    args.x = static_cast<float>((lParam & 0xFFFF) * twipsPerPixelX());
-    args.y = static_cast<float>(((lParam >> 16) & 0xFFFF) * twipsPerPixelX());
-    raise(*id, "", EventKind::MouseMove, args);
-  }
-  return 0;
-}
-
-void SimDesktop::deliverMessage(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
-                                std::intptr_t lParam) {
-  auto current = currentProc_.find(hwnd);
-  std::intptr_t procedure = current == currentProc_.end() ? ownProcedureToken(hwnd) : current->second;
-  auto hook = hooks_.find(procedure);
-  if (hook != hooks_.end()) {
-    hook->second(hwnd, message, wParam, lParam);
-  } else {
-    callWindowProc(procedure, hwnd, message, wParam, lParam);
-  }
-}
-
-bool SimDesktop::shellNotifyIcon(std::uint32_t operation, const TrayRecord& r) {
-  record("shellNotifyIcon", {num(operation), num(r.cbSize), num(r.hWnd), num(r.uID), num(r.uFlags),
-                             num(r.uCallbackMessage), num(r.hIcon), utf8(r.szTip)});
-  auto id = std::make_pair(r.hWnd, r.uID);
-  switch (operation) {
-    case tray::Add:
-      return trayIcons_.emplace(id, r).second;
-    case tray::Modify:
-      if (!trayIcons_.count(id)) return false;
-      trayIcons_[id] = r;
-      return true;
-    case tray::Delete:
-      return trayIcons_.erase(id) > 0;
-    default:
-      return false;
-  }
-}
-
-// ------------------------------------------------------------------ starting things
-
-std::intptr_t SimDesktop::shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
-                                       const Text& parameters, const Text& directory,
-                                       std::int32_t showCommand) {
-  record("shellExecute",
-         {num(hwnd), utf8(operation), utf8(file), utf8(parameters), utf8(directory), num(showCommand)});
-  return 42;
-}
-
-void SimDesktop::startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) {
-  record("startProcess", {utf8(program), utf8(arguments), num(windowStyle)});
-  if (missingPrograms_.count(program)) raiseError(ErrFileNotFound);
 }
 
 // ------------------------------------------------------------------ the user

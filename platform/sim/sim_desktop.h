@@ -27,6 +27,14 @@ struct SimCall {
   std::string str() const;        // name(arg, arg, ...)
 };
 
+// A recorded call's argument as text.
+inline std::string callArg(const Text& text) {
+  return toUtf8(text);
+}
+inline std::string callArg(std::int64_t value) {
+  return std::to_string(value);
+}
+
 struct SimMessageBox {
   Text prompt;
   std::int32_t flags;

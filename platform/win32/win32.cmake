@@ -9,7 +9,9 @@ set(PYX_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
 # The backend, shared by the program and its checks.
 add_library(pyxtern_win32 STATIC
   ${PYX_WIN32_DIR}/win32_controls.cpp
+  ${PYX_WIN32_DIR}/win32_dialogs.cpp
   ${PYX_WIN32_DIR}/win32_dpi.cpp
+  ${PYX_WIN32_DIR}/win32_form_controls.cpp
   ${PYX_WIN32_DIR}/win32_forms.cpp
   ${PYX_WIN32_DIR}/win32_system.cpp
 )

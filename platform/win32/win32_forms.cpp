@@ -679,10 +679,10 @@ LRESULT CALLBACK Win32Platform::textBoxProc(HWND hwnd, UINT message, WPARAM wPar
                                             UINT_PTR index, DWORD_PTR data) {
   auto* form = reinterpret_cast<Form*>(data);
   const ControlDecl& c = *form->controls[index].decl;
+  // A box that shows the key combinations pressed in it: the keys are
+  // reported and never edit the text; no character, paste or context menu
+  // reaches it, and releasing Alt or F10 does not enter menu mode.
   if (c.capturesKeys) {
-    // A box that shows the key combinations pressed in it: the keys are
-    // reported and never edit the text; no character, paste or context menu
-    // reaches it, and releasing Alt or F10 does not enter menu mode.
     switch (message) {
       case WM_CHAR:
       case WM_SYSCHAR:
@@ -696,15 +696,6 @@ LRESULT CALLBACK Win32Platform::textBoxProc(HWND hwnd, UINT message, WPARAM wPar
       case WM_UNDO:
       case WM_CONTEXTMENU:
         return 0;
-      case WM_KEYDOWN:
-      case WM_SYSKEYDOWN: {
-        EventArgs args;
-        args.keyCode = static_cast<std::int16_t>(wParam);
-        args.shift = shiftState();
-        args.index = c.index;
-        form->platform->raise(form->id, c.name, EventKind::KeyDown, args);
-        return 0;
-      }
     }
   }
   switch (message) {
@@ -715,7 +706,8 @@ LRESULT CALLBACK Win32Platform::textBoxProc(HWND hwnd, UINT message, WPARAM wPar
       args.shift = shiftState();
       args.index = c.index;
       form->platform->raise(form->id, c.name, EventKind::KeyDown, args);
-      if (!IsWindow(hwnd)) return 0;  // the handler closed the form
+      if (!IsWindow(hwnd) || c.capturesKeys)
+        return 0;  // the handler closed the form, or the key is reported only
       if (args.keyCode == 0) {
         // A swallowed key types nothing either: drop the character that
         // TranslateMessage already queued for it.
@@ -957,169 +949,6 @@ void Win32Platform::popupMenu(FormId id, std::string_view name) {
     args.index = item.index;
     raise(id, item.name, EventKind::Click, args);
   }
-}
-
-// ---------------------------------------------------------------- controls
-
-Text Win32Platform::controlText(ControlRef ref) const {
-  const Control& c = control(ref);
-  if (!c.hwnd) return c.decl->kind == ControlKind::Menu ? Text(c.decl->caption) : Text();
-  return win32::controlText(c.decl->kind, c.hwnd);
-}
-
-void Win32Platform::setControlText(ControlRef ref, const Text& text) {
-  const Control& c = window(ref);
-  if (win32::controlText(c.decl->kind, c.hwnd) == text) return;
-  win32::setControlText(c.decl->kind, c.hwnd, text);
-  if (c.decl->kind == ControlKind::Label || c.decl->kind == ControlKind::OptionButton)
-    layout(loaded(ref.form));
-}
-
-void Win32Platform::clearList(ControlRef ref) {
-  const Control& c = window(ref);
-  win32::clearItems(c.decl->kind, c.hwnd);
-}
-
-void Win32Platform::addListItem(ControlRef ref, const Text& item) {
-  const Control& c = window(ref);
-  win32::addItem(c.decl->kind, c.hwnd, item);
-}
-
-std::int32_t Win32Platform::listIndex(ControlRef ref) const {
-  const Control& c = window(ref);
-  return win32::selectedIndex(c.decl->kind, c.hwnd);
-}
-
-void Win32Platform::setFocus(ControlRef ref) {
-  Form& form = loaded(ref.form);
-  const Control& c = window(ref);
-  if (!IsWindowVisible(c.hwnd) || IsIconic(form.hwnd) || !IsWindowEnabled(c.hwnd) ||
-      !IsWindowEnabled(form.hwnd))
-    raiseError(ErrInvalidProcedureCall);
-  // Through the dialog manager, so that the default button follows; it
-  // selects an edit box's text on the way, which a program setting the focus
-  // does not mean: the caret stays where it was.
-  DWORD start = 0, end = 0;
-  const bool edit = c.decl->kind == ControlKind::TextBox;
-  if (edit) SendMessageW(c.hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  SendMessageW(form.hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c.hwnd), TRUE);
-  if (edit) SendMessageW(c.hwnd, EM_SETSEL, start, static_cast<LPARAM>(end));
-}
-
-void Win32Platform::setEnabled(ControlRef ref, bool enabled) {
-  Form& form = loaded(ref.form);
-  const Control& c = control(ref);
-  if (c.decl->kind == ControlKind::Menu) {
-    for (const Control& top : form.controls)
-      if (top.menu && top.decl->parent.empty())
-        EnableMenuItem(top.menu, c.id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-    return;
-  }
-  if (!c.hwnd) return;
-  HWND focus = GetFocus();
-  if (!enabled && focus && (focus == c.hwnd || IsChild(c.hwnd, focus)))
-    SendMessageW(form.hwnd, WM_NEXTDLGCTL, 0, FALSE);  // the focus must not stay on a dead control
-  EnableWindow(c.hwnd, enabled);
-}
-
-void Win32Platform::setDefaultButton(ControlRef ref) {
-  Form& form = loaded(ref.form);
-  SendMessageW(form.hwnd, DM_SETDEFID, window(ref).id, 0);
-}
-
-void Win32Platform::setTabIndex(ControlRef ref, std::int16_t tabIndex) {
-  Form& form = loaded(ref.form);
-  const Control& c = window(ref);
-  std::size_t index = static_cast<std::size_t>(&c - form.controls.data());
-  // The tab index is a place in the order: the others move up to make room.
-  std::erase(form.tabOrder, index);
-  std::size_t place = std::min<std::size_t>(static_cast<std::size_t>(std::max<std::int16_t>(tabIndex, 0)),
-                                            form.tabOrder.size());
-  form.tabOrder.insert(form.tabOrder.begin() + static_cast<std::ptrdiff_t>(place), index);
-  applyTabOrder(form);
-}
-
-void Win32Platform::setMenuVisible(ControlRef, bool) {
-  // The only declared top-level menu is a popup, which never shows in a
-  // menu bar; there is nothing to hide.
-}
-
-bool Win32Platform::optionValue(ControlRef ref) const {
-  return SendMessageW(window(ref).hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void Win32Platform::setOptionValue(ControlRef ref, bool selected) {
-  Form& form = loaded(ref.form);
-  const Control& c = window(ref);
-  SendMessageW(c.hwnd, BM_SETCHECK, selected ? BST_CHECKED : BST_UNCHECKED, 0);
-  if (selected) {
-    // One choice per frame, as a click would leave it.
-    for (const Control& other : form.controls)
-      if (&other != &c && other.hwnd && other.decl->kind == ControlKind::OptionButton &&
-          other.decl->parent == c.decl->parent)
-        SendMessageW(other.hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
-  }
-  updateOptionTabStops(form);
-}
-
-// ---------------------------------------------------------------- dialogs
-
-HWND Win32Platform::dialogOwner() const {
-  HWND active = GetActiveWindow();
-  if (formOfWindow(active)) return active;
-  if (Form* launcher = find(FormId::frmPyxtern)) return launcher->hwnd;
-  for (const auto& form : forms_)
-    if (form) return form->hwnd;
-  return nullptr;
-}
-
-namespace {
-
-// Counts our own message boxes and file dialogs while they are open.
-class TransientScope {
- public:
-  explicit TransientScope(int& depth) : depth_(depth) { ++depth_; }
-  ~TransientScope() { --depth_; }
-  TransientScope(const TransientScope&) = delete;
-  TransientScope& operator=(const TransientScope&) = delete;
-
- private:
-  int& depth_;
-};
-
-}  // namespace
-
-std::int32_t Win32Platform::messageBox(const Text& prompt, std::int32_t buttonsAndIcon, const Text& title) {
-  HWND owner = dialogOwner();
-  // The box may belong to a launcher that waits hidden in the tray; it must
-  // still come to the front.
-  UINT flags = static_cast<UINT>(buttonsAndIcon) | MB_SETFOREGROUND;
-  TransientScope scope(transientDepth_);
-  return MessageBoxW(owner, wide(prompt), wide(title), flags);
-}
-
-Text Win32Platform::fileOpenDialog(ControlRef dialog, const FileDialogRequest& request) {
-  Form* form = find(dialog.form);
-  HWND owner = form ? form->hwnd : dialogOwner();
-  // "description|pattern|..." becomes the NUL-separated pairs the dialog
-  // takes, ended by an empty string.
-  Text filter = request.filter;
-  std::replace(filter.begin(), filter.end(), u'|', u'\0');
-  filter.push_back(u'\0');
-  std::vector<wchar_t> file(32768, L'\0');
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = wide(filter);
-  ofn.nFilterIndex = static_cast<DWORD>(std::max<std::int16_t>(request.filterIndex, 0));
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  constexpr std::int32_t kFileMustExist = 4096;
-  if (request.flags & kFileMustExist) ofn.Flags |= OFN_FILEMUSTEXIST;
-  TransientScope scope(transientDepth_);
-  if (!GetOpenFileNameW(&ofn)) return Text();
-  return fromWide(file.data());
 }
 
 }  // namespace pyx
