@@ -23,6 +23,34 @@ constexpr std::int16_t kShift = 1;
 constexpr std::int16_t kCtrl = 2;
 constexpr std::int16_t kAlt = 4;
 
+struct Modifiers {
+  bool shift, alt, ctrl;
+};
+
+// The modifiers a hotkey gets from those held: a digit or letter always has
+// two, Ctrl or Alt alone stays only on the keypad, Shift alone never stays,
+// and a function or keypad key may stand alone.
+Modifiers hotKeyModifiers(std::int16_t held, bool mayStandAlone, bool keypad) {
+  switch (held & (kShift | kCtrl | kAlt)) {
+    case kShift | kCtrl:
+      return {true, false, true};
+    case kShift | kAlt:
+      return {true, true, false};
+    case kShift | kCtrl | kAlt:
+      return {true, true, true};
+    case 0:
+      if (mayStandAlone) return {false, false, false};
+      break;
+    case kCtrl:
+      if (keypad) return {false, false, true};
+      break;
+    case kAlt:
+      if (keypad) return {false, true, false};
+      break;
+  }
+  return {false, true, true};  // Ctrl + Alt
+}
+
 // A digit or letter key is named by its own character.
 Text characterKeyName(std::int32_t keyCode) {
   bool character = (keyCode >= 48 && keyCode <= 57) || (keyCode >= 65 && keyCode <= 90);
@@ -133,26 +161,11 @@ std::int16_t basSetPgm::pfrmSetPgm_txtHotKey_Def_KeyDown(std::int16_t& keyCode, 
       return swallow();
     }
     mstrHotKey[box] = decimal(keyCode);
-    // Which modifiers the hotkey gets: a digit or letter always has two, Ctrl
-    // or Alt alone stays only on the keypad, Shift alone never stays, and a
-    // function or keypad key may stand alone.
-    const std::int16_t held = shift & (kShift | kCtrl | kAlt);
-    bool withShift = false, withAlt = true, withCtrl = true;
-    if (held == (kShift | kCtrl)) {
-      withShift = true, withAlt = false;
-    } else if (held == (kShift | kAlt)) {
-      withShift = true, withCtrl = false;
-    } else if (held == (kShift | kCtrl | kAlt)) {
-      withShift = true;
-    } else if (held == 0 && (mblnFKey || mblnNumKey)) {
-      withAlt = false, withCtrl = false;
-    } else if (mblnNumKey && (held == kCtrl || held == kAlt)) {
-      withAlt = held == kAlt, withCtrl = held == kCtrl;
-    }
-    mstrKeyName = modifierWords(withShift, withAlt, withCtrl) + mstrKeyName;
-    mstrHotShift[box] = withShift ? u"1" : u"0";
-    mstrHotAlt[box] = withAlt ? u"1" : u"0";
-    mstrHotCtrl[box] = withCtrl ? u"1" : u"0";
+    const Modifiers with = hotKeyModifiers(shift, mblnFKey || mblnNumKey, mblnNumKey);
+    mstrKeyName = modifierWords(with.shift, with.alt, with.ctrl) + mstrKeyName;
+    mstrHotShift[box] = with.shift ? u"1" : u"0";
+    mstrHotAlt[box] = with.alt ? u"1" : u"0";
+    mstrHotCtrl[box] = with.ctrl ? u"1" : u"0";
     app_.platform.setControlText(hotKeyBox(index), mstrKeyName);
   });
   return kTrue;
