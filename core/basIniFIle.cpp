@@ -81,6 +81,8 @@ std::int16_t basIniFIle::readHotKey(TextView procedure, TextView section, std::i
     pGetIniFileItem(path, sectionName, u"Alt", Text(alt), alt);
     pGetIniFileItem(path, sectionName, u"shift", Text(shift), shift);
     pGetIniFileItem(path, sectionName, u"Key", Text(key), key);
+    const bool callUp = section == u"Start";
+    if (callUp && !readOnly) callUpCombination_.reset();
     // A section without a key code names no hotkey: leave it unregistered.
     if (key.empty() || readOnly) return;
     std::uint32_t modifiers = 0;
@@ -90,8 +92,6 @@ std::int16_t basIniFIle::readHotKey(TextView procedure, TextView section, std::i
     auto virtualKey =
         parseInteger(key, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
     const std::pair combination{modifiers, static_cast<std::uint32_t>(virtualKey)};
-    const bool callUp = section == u"Start";
-    if (callUp) callUpCombination_.reset();
     if (app_.platform.registerHotKey(app_.platform.formHandle(FormId::frmPyxtern), atom, combination.first,
                                      combination.second)) {
       if (callUp) callUpCombination_ = combination;
