@@ -1,6 +1,6 @@
 #include "core/basCom.h"
 
-#include <functional>
+#include <vector>
 
 #include "core/vb_error.h"
 #include "forms/forms.h"
@@ -13,23 +13,33 @@ constexpr char kLineEnd[] = "\r\n";
 
 enum class ScanEnd { EndOfFile, EmptyLine, Malformed, Overflow };
 
+struct ByteRange {
+  std::size_t begin, end;  // [begin, end) of the file's bytes
+};
+
 struct ScanResult {
+  std::vector<ByteRange> entries;  // each listed line, trimmed of spaces
   ScanEnd end = ScanEnd::EndOfFile;
   std::size_t unreadFrom = 0;   // first byte that no reader takes in
   std::int32_t lineNumber = 0;  // 1-based number of the line that ended the scan
-  Text line;                    // that line, trimmed
+  ByteRange stopper{0, 0};      // that line, trimmed
 };
+
+ByteRange trimmedSpaces(const Bytes& content, ByteRange line) {
+  while (line.begin < line.end && content[line.begin] == ' ') ++line.begin;
+  while (line.end > line.begin && content[line.end - 1] == ' ') --line.end;
+  return line;
+}
 
 // Walks the file the way every reader does: lines end at CR LF or a lone CR
 // (a lone LF is part of the line), a last line without an end still counts,
 // and the first empty line, the first line without ";" or the 32,768th entry
-// ends the list. `onEntry` gets each entry's index, its trimmed line and the
-// position of the line's first ";".
-ScanResult scanFavourites(const Bytes& content, const Platform& platform,
-                          const std::function<void(std::int32_t, const Text&, std::size_t)>& onEntry) {
+// ends the list. The bytes alone tell all this: in the code page a space, a
+// CR and ";" are single bytes that never occur inside a double-byte
+// character, so nothing is decoded here.
+ScanResult scanFavourites(const Bytes& content) {
   ScanResult result;
   std::size_t pos = 0;
-  std::int32_t index = 0;
   while (pos < content.size()) {
     std::size_t lineStart = pos;
     std::size_t cr = content.find('\r', pos);
@@ -39,26 +49,57 @@ ScanResult scanFavourites(const Bytes& content, const Platform& platform,
       ++pos;
       if (pos < content.size() && content[pos] == '\n') ++pos;
     }
-    Text line = trimSpaces(platform.fromAnsi(content.substr(lineStart, lineEnd - lineStart)));
-    std::size_t semicolon = line.find(u';');
-    if (semicolon == Text::npos) {
-      result.end = line.empty() ? ScanEnd::EmptyLine : ScanEnd::Malformed;
+    ByteRange line = trimmedSpaces(content, {lineStart, lineEnd});
+    if (content.find(';', line.begin) >= line.end) {
+      result.end = line.begin == line.end ? ScanEnd::EmptyLine : ScanEnd::Malformed;
       result.unreadFrom = lineStart;
-      result.lineNumber = index + 1;
-      result.line = std::move(line);
+      result.lineNumber = static_cast<std::int32_t>(result.entries.size()) + 1;
+      result.stopper = line;
       return result;
     }
-    if (onEntry) onEntry(index, line, semicolon);
-    if (index == kLastOkiniIndex) {
+    result.entries.push_back(line);
+    if (result.entries.size() > static_cast<std::size_t>(kLastOkiniIndex)) {
       result.end = ScanEnd::Overflow;
       result.unreadFrom = pos;
-      result.lineNumber = index + 1;
+      result.lineNumber = static_cast<std::int32_t>(result.entries.size());
       return result;
     }
-    ++index;
   }
   result.unreadFrom = content.size();
   return result;
+}
+
+// The listed lines as text, each trimmed. The list is decoded in one piece
+// and cut at its line ends; should the decoding not keep the lines apart (a
+// broken double-byte character before a line end), each line is decoded
+// alone.
+struct DecodedEntries {
+  Text text;                    // the decoded list
+  std::vector<Text> apart;      // or each line decoded alone
+  std::vector<TextView> lines;  // into one of them
+};
+
+void decodeEntries(const Bytes& content, const std::vector<ByteRange>& entries, const Platform& platform,
+                   DecodedEntries& decoded) {
+  if (entries.empty()) return;
+  decoded.lines.reserve(entries.size());
+  const std::size_t first = entries.front().begin;
+  decoded.text = platform.fromAnsi(content.substr(first, entries.back().end - first));
+  const TextView text = decoded.text;
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::size_t cr = text.find(u'\r', pos);
+    const bool last = i + 1 == entries.size();
+    if (last != (cr == TextView::npos)) break;  // the decoded lines do not match the file's
+    decoded.lines.push_back(trimSpacesView(text.substr(pos, last ? TextView::npos : cr - pos)));
+    pos = cr + 1;
+    if (!last && pos < text.size() && text[pos] == u'\n') ++pos;
+  }
+  if (decoded.lines.size() == entries.size()) return;
+  decoded.lines.clear();
+  for (const ByteRange& line : entries)
+    decoded.apart.push_back(platform.fromAnsi(content.substr(line.begin, line.end - line.begin)));
+  decoded.lines.assign(decoded.apart.begin(), decoded.apart.end());
 }
 
 bool endsWithLineEnd(const Bytes& text) {
@@ -104,43 +145,52 @@ void basCom::pCheckOkiniFile() {
 }
 
 bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
-  platform_.clearList(list);
-  if (!gblnOkiniFile) return true;
+  if (!gblnOkiniFile) {
+    platform_.setListItems(list, {});
+    return true;
+  }
   Text path = favouritesFilePath();
   Bytes content = platform_.readFile(path);
-  ScanResult scan =
-      scanFavourites(content, platform_, [&](std::int32_t index, const Text& line, std::size_t semicolon) {
-        if (index == 0) {
-          gtypOkini.assign(1, typOkini{});
-        } else {
-          gtypOkini.resize(static_cast<std::size_t>(index) + 1);
-        }
-        typOkini& entry = gtypOkini[static_cast<std::size_t>(index)];
-        entry.FileName = TextView(line).substr(0, semicolon);
-        entry.Path = line.substr(semicolon + 1);
-        platform_.addListItem(list, entry.FileName.trimmed());
-        gintOkiniMax = static_cast<std::int16_t>(index);
-      });
+  ScanResult scan = scanFavourites(content);
+  DecodedEntries decoded;
+  decodeEntries(content, scan.entries, platform_, decoded);
+  const std::vector<TextView>& lines = decoded.lines;
+  std::vector<Text> names;
+  names.reserve(lines.size());
+  if (!lines.empty()) {
+    // A file without a single favourite leaves the table as it was.
+    gtypOkini.assign(lines.size(), typOkini{});
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      TextView line = lines[i];
+      std::size_t semicolon = line.find(u';');
+      if (semicolon == TextView::npos) semicolon = line.size();  // a broken character took it
+      typOkini& entry = gtypOkini[i];
+      entry.FileName = line.substr(0, semicolon);
+      entry.Path = Text(line.substr(std::min(semicolon + 1, line.size())));
+      names.emplace_back(entry.FileName.trimmedView());
+    }
+    gintOkiniMax = static_cast<std::int16_t>(std::min<std::size_t>(lines.size() - 1, kLastOkiniIndex));
+  }
+  platform_.setListItems(list, std::move(names));
   switch (scan.end) {
     case ScanEnd::Overflow:
       raiseError(ErrOverflow);
-    case ScanEnd::Malformed:
+    case ScanEnd::Malformed: {
       // Closing without a word would leave the user guessing why the program
       // vanished; name the line to mend first.
+      Text line =
+          platform_.fromAnsi(content.substr(scan.stopper.begin, scan.stopper.end - scan.stopper.begin));
       platform_.messageBox(u"お気に入りファイルの読み込みを中止しました。\r\n" + path + u"\r\n" +
-                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" + scan.line,
+                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" + line,
                            mb::Critical, Text(formDeclaration(FormId::frmPyxtern).caption));
       platform_.unloadForm(ownerForm);
       return false;
+    }
     case ScanEnd::EndOfFile:
     case ScanEnd::EmptyLine:
       break;
   }
   return true;
-}
-
-Bytes basCom::lineBytes(const Text& line) const {
-  return platform_.toAnsi(line) + kLineEnd;
 }
 
 basCom::SplitFile basCom::splitAtListEnd(bool mustExist) const {
@@ -150,7 +200,7 @@ basCom::SplitFile basCom::splitAtListEnd(bool mustExist) const {
   } catch (const RuntimeError& error) {
     if (mustExist || error.number() != ErrFileNotFound) throw;
   }
-  std::size_t listEnd = scanFavourites(content, platform_, nullptr).unreadFrom;
+  std::size_t listEnd = scanFavourites(content).unreadFrom;
   return {content.substr(0, listEnd), content.substr(listEnd)};
 }
 
@@ -160,27 +210,30 @@ void basCom::pAppendOkiniFile(const Text& name, const Text& path) {
   // is ended first rather than merged with the new one.
   SplitFile file = splitAtListEnd(false);
   if (!endsWithLineEnd(file.listed)) file.listed += kLineEnd;
-  platform_.replaceFile(favouritesFilePath(),
-                        file.listed + lineBytes(trimSpaces(name) + u";" + trimSpaces(path)) + file.unread);
+  platform_.replaceFile(
+      favouritesFilePath(),
+      file.listed + platform_.toAnsi(trimSpaces(name) + u";" + trimSpaces(path) + u"\r\n") + file.unread);
 }
 
 void basCom::pWriteOkiniFileCompact() {
-  Bytes entries;
+  Text entries;
   for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
     typOkini& entry = okini(i);
-    Text name = entry.FileName.trimmed();
-    if (!name.empty()) entries += lineBytes(name + u";" + trimSpaces(entry.Path));
+    TextView name = entry.FileName.trimmedView();
+    if (name.empty()) continue;
+    entries.append(name).append(u";").append(trimSpaces(entry.Path)).append(u"\r\n");
   }
-  rewriteListWith(entries);
+  rewriteListWith(platform_.toAnsi(entries));
 }
 
 void basCom::pWriteOkiniFilePadded() {
-  Bytes entries;
+  Text entries;
+  entries.reserve(static_cast<std::size_t>(gintOkiniMax + 1) * (kNameLength + 40));
   for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
     typOkini& entry = okini(i);
-    entries += lineBytes(entry.FileName.full() + u";" + entry.Path);
+    entries.append(entry.FileName.full()).append(u";").append(entry.Path).append(u"\r\n");
   }
-  rewriteListWith(entries);
+  rewriteListWith(platform_.toAnsi(entries));
 }
 
 // Replaces the listed part of the file with `entries` in one step, keeping the

@@ -4,6 +4,8 @@
 // Application; nothing here is global.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -17,21 +19,24 @@ inline constexpr std::int32_t kLastOkiniIndex = 32767;  // the table's index is 
 inline constexpr char16_t kFavouritesFileName[] = u"pyxtern.txt";
 inline constexpr char16_t kSettingsFileName[] = u"Tesmora.ini";
 
-// Text of exactly N characters: a longer value keeps its first N, a shorter
-// one is padded with spaces.
+// Text of exactly N characters, held in place: a longer value keeps its
+// first N, a shorter one is padded with spaces.
 template <std::size_t N>
 class FixedText {
  public:
-  FixedText() : value_(N, u' ') {}
+  FixedText() { value_.fill(u' '); }
   FixedText& operator=(TextView text) {
-    value_ = padOrCut(text, N);
+    std::size_t kept = std::min(text.size(), N);
+    std::copy_n(text.begin(), kept, value_.begin());
+    std::fill(value_.begin() + static_cast<std::ptrdiff_t>(kept), value_.end(), u' ');
     return *this;
   }
-  const Text& full() const { return value_; }
-  Text trimmed() const { return trimSpaces(value_); }
+  TextView full() const { return TextView(value_.data(), N); }
+  Text trimmed() const { return trimSpaces(full()); }
+  TextView trimmedView() const { return trimSpacesView(full()); }
 
  private:
-  Text value_;
+  std::array<char16_t, N> value_;
 };
 
 struct typOkini {
@@ -101,7 +106,6 @@ class basCom {
   };
   SplitFile splitAtListEnd(bool mustExist) const;
   void rewriteListWith(const Bytes& entries);
-  Bytes lineBytes(const Text& line) const;
 
   Platform& platform_;
 };

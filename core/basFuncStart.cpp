@@ -213,19 +213,20 @@ bool basFuncStart::mKenskHit(Text& index) {
     // A favourites file without a single entry leaves no table to search:
     // nothing is found.
     if (!com.hasOkiniTable()) return;
+    com.okini(com.gintOkiniMax);  // raises error 9 for a count outside the table
     auto pass = [&](auto matches) {
       for (std::int32_t i = 0; i <= com.gintOkiniMax; ++i) {
-        if (matches(com.okini(i).FileName.trimmed())) {
+        if (matches(com.gtypOkini[static_cast<std::size_t>(i)].FileName.trimmedView())) {
           index = decimal(i);
           return;
         }
       }
     };
-    pass([&](const Text& name) { return name == typed; });
-    if (trimSpaces(index).empty())
-      pass([&](const Text& name) { return name.substr(0, typed.size()) == typed; });
-    if (trimSpaces(index).empty()) pass([&](const Text& name) { return contains(name, typed); });
-    hit = !trimSpaces(index).empty();
+    const TextView wanted = typed;
+    pass([&](TextView name) { return name == wanted; });
+    if (index.empty()) pass([&](TextView name) { return name.starts_with(wanted); });
+    if (index.empty()) pass([&](TextView name) { return name.find(wanted) != TextView::npos; });
+    hit = !index.empty();
   });
   if (!hit) index.clear();
   return hit;

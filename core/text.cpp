@@ -4,17 +4,15 @@
 
 namespace pyx {
 
-Text trimSpaces(TextView text) {
+TextView trimSpacesView(TextView text) {
   std::size_t first = text.find_first_not_of(u' ');
-  if (first == TextView::npos) return Text();
+  if (first == TextView::npos) return TextView();
   std::size_t last = text.find_last_not_of(u' ');
-  return Text(text.substr(first, last - first + 1));
+  return text.substr(first, last - first + 1);
 }
 
-Text padOrCut(TextView text, std::size_t length) {
-  Text result(text.substr(0, length));
-  result.resize(length, u' ');
-  return result;
+Text trimSpaces(TextView text) {
+  return Text(trimSpacesView(text));
 }
 
 Text decimal(std::int64_t value) {

@@ -16,9 +16,7 @@ using Bytes = std::string;
 // Leading and trailing U+0020 removed; other white space (tabs, ideographic
 // spaces) stays, as in the classic Trim of the platform's runtime.
 Text trimSpaces(TextView text);
-
-// Pads with spaces or cuts to exactly `length` characters.
-Text padOrCut(TextView text, std::size_t length);
+TextView trimSpacesView(TextView text);  // the same, without a copy
 
 // Decimal text of a number, without a leading space.
 Text decimal(std::int64_t value);

@@ -1,5 +1,6 @@
 #include "platform/codepage_iconv.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <stdexcept>
@@ -130,6 +131,7 @@ Bytes IconvCodePage::toAnsi(TextView text) const {
   Bytes out;
   std::string run;  // UTF-16LE of the characters iconv converts as it is
   auto flush = [&] {
+    if (run.empty()) return;
     out += convert(toAnsi_, run.data(), run.size(),
                    [](const char*, std::size_t, std::string& o, std::size_t& written) {
                      o[written++] = kUnrepresentable;
@@ -137,8 +139,13 @@ Bytes IconvCodePage::toAnsi(TextView text) const {
                    });
     run.clear();
   };
+  out.reserve(text.size());
   for (char16_t c : text) {
-    if (std::optional<char> byte = windowsOverride(c)) {
+    if (c < 0x80) {
+      // ASCII is the same in both; only the rest goes through iconv.
+      flush();
+      out += static_cast<char>(c);
+    } else if (std::optional<char> byte = windowsOverride(c)) {
       flush();
       out += *byte;
     } else {
@@ -151,21 +158,45 @@ Bytes IconvCodePage::toAnsi(TextView text) const {
 }
 
 Text IconvCodePage::fromAnsi(const Bytes& bytes) const {
-  std::string utf16le = convert(fromAnsi_, bytes.data(), bytes.size(),
-                                [](const char* in, std::size_t left, std::string& out, std::size_t& written) {
-                                  unsigned char lead = static_cast<unsigned char>(in[0]);
-                                  char16_t c = windowsSingleByte(lead).value_or(kInvalidSequence);
-                                  out[written++] = static_cast<char>(c & 0xFF);
-                                  out[written++] = static_cast<char>(c >> 8);
-                                  bool doubleByte =
-                                      (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-                                  return (doubleByte && left >= 2) ? std::size_t{2} : std::size_t{1};
-                                });
+  // ASCII bytes are the same characters; runs of the other characters (a
+  // double-byte character may end in an ASCII-range byte) go through iconv.
   Text text;
-  text.reserve(utf16le.size() / 2);
-  for (std::size_t i = 0; i + 1 < utf16le.size(); i += 2) {
-    text += static_cast<char16_t>(static_cast<unsigned char>(utf16le[i]) |
-                                  (static_cast<unsigned char>(utf16le[i + 1]) << 8));
+  text.reserve(bytes.size());
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    auto byte = static_cast<unsigned char>(bytes[pos]);
+    if (byte < 0x80) {
+      text += static_cast<char16_t>(byte);
+      ++pos;
+      continue;
+    }
+    std::size_t end = pos;
+    while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80) {
+      auto lead = static_cast<unsigned char>(bytes[end]);
+      bool doubleByte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+      end += doubleByte ? 2 : 1;
+    }
+    end = std::min(end, bytes.size());
+    text += decode(bytes.data() + pos, end - pos);
+    pos = end;
+  }
+  return text;
+}
+
+Text IconvCodePage::decode(const char* bytes, std::size_t size) const {
+  std::string utf16le = convert(
+      fromAnsi_, bytes, size, [](const char* in, std::size_t left, std::string& out, std::size_t& written) {
+        unsigned char lead = static_cast<unsigned char>(in[0]);
+        char16_t c = windowsSingleByte(lead).value_or(kInvalidSequence);
+        out[written++] = static_cast<char>(c & 0xFF);
+        out[written++] = static_cast<char>(c >> 8);
+        bool doubleByte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+        return (doubleByte && left >= 2) ? std::size_t{2} : std::size_t{1};
+      });
+  Text text(utf16le.size() / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(static_cast<unsigned char>(utf16le[2 * i]) |
+                                    (static_cast<unsigned char>(utf16le[2 * i + 1]) << 8));
   }
   return text;
 }

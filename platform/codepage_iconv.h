@@ -24,6 +24,8 @@ class IconvCodePage {
   Text fromAnsi(const Bytes& bytes) const;
 
  private:
+  Text decode(const char* bytes, std::size_t size) const;  // through iconv, Windows' way where they differ
+
   iconv_t toAnsi_;
   iconv_t fromAnsi_;
 };

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "core/text.h"
 #include "core/vb_error.h"
@@ -154,9 +155,9 @@ class Platform {
   // --- Controls ---
   virtual Text controlText(ControlRef control) const = 0;
   virtual void setControlText(ControlRef control, const Text& text) = 0;
-  // Clearing a combo box empties its list and its edit field.
-  virtual void clearList(ControlRef control) = 0;
-  virtual void addListItem(ControlRef control, const Text& item) = 0;
+  // Makes a list or combo box hold `items`, with no selection; a combo box's
+  // edit field is emptied too.
+  virtual void setListItems(ControlRef control, std::vector<Text> items) = 0;
   virtual std::int32_t listIndex(ControlRef control) const = 0;  // -1: no selection
   // Raises error 5 when the control cannot take the focus (disabled, hidden).
   virtual void setFocus(ControlRef control) = 0;

@@ -280,17 +280,13 @@ void SimDesktop::setControlText(ControlRef ref, const Text& text) {
   raise(ref.form, ref.name, EventKind::Change, args);
 }
 
-void SimDesktop::clearList(ControlRef ref) {
-  record("clearList", {formName(ref.form) + "." + key(ref.name, ref.index)});
+void SimDesktop::setListItems(ControlRef ref, std::vector<Text> items) {
+  record("setListItems", {formName(ref.form) + "." + key(ref.name, ref.index),
+                          callArg(static_cast<std::int64_t>(items.size()))});
   Control& c = control(ref);
-  c.items.clear();
+  c.items = std::move(items);
   c.listIndex = -1;
   if (c.kind == ControlKind::ComboBox) c.text.clear();
-}
-
-void SimDesktop::addListItem(ControlRef ref, const Text& item) {
-  record("addListItem", {formName(ref.form) + "." + key(ref.name, ref.index), callArg(item)});
-  control(ref).items.push_back(item);
 }
 
 std::int32_t SimDesktop::listIndex(ControlRef ref) const {

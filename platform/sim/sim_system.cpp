@@ -24,8 +24,11 @@ std::intptr_t ownProcedureToken(std::intptr_t hwnd) {
 }
 
 Bytes readWhole(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  Bytes content(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+  in.seekg(0);
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  return content;
 }
 
 }  // namespace

@@ -14,13 +14,29 @@ namespace {
 
 // The messages of a control that holds a list of items.
 struct ListMessages {
-  UINT reset, add, getCurSel, setCurSel, getText, getTextLength, findExact;
+  UINT reset, add, getCurSel, setCurSel, getText, getTextLength, findExact, insert, remove, initStorage;
 };
 
-constexpr ListMessages kComboMessages{CB_RESETCONTENT, CB_ADDSTRING,    CB_GETCURSEL,      CB_SETCURSEL,
-                                      CB_GETLBTEXT,    CB_GETLBTEXTLEN, CB_FINDSTRINGEXACT};
-constexpr ListMessages kListMessages{LB_RESETCONTENT, LB_ADDSTRING,  LB_GETCURSEL,      LB_SETCURSEL,
-                                     LB_GETTEXT,      LB_GETTEXTLEN, LB_FINDSTRINGEXACT};
+constexpr ListMessages kComboMessages{CB_RESETCONTENT, CB_ADDSTRING,    CB_GETCURSEL,       CB_SETCURSEL,
+                                      CB_GETLBTEXT,    CB_GETLBTEXTLEN, CB_FINDSTRINGEXACT, CB_INSERTSTRING,
+                                      CB_DELETESTRING, CB_INITSTORAGE};
+constexpr ListMessages kListMessages{LB_RESETCONTENT, LB_ADDSTRING,  LB_GETCURSEL,       LB_SETCURSEL,
+                                     LB_GETTEXT,      LB_GETTEXTLEN, LB_FINDSTRINGEXACT, LB_INSERTSTRING,
+                                     LB_DELETESTRING, LB_INITSTORAGE};
+
+// Where `items` is `shown` with one item moved to the top (what a launch
+// does to the list), the item's old place; otherwise 0.
+std::size_t movedToTop(const std::vector<Text>& shown, const std::vector<Text>& items) {
+  if (shown.size() != items.size() || items.empty()) return 0;
+  std::size_t from = 1;
+  while (from < shown.size() && shown[from] != items[0]) ++from;
+  if (from == shown.size()) return 0;
+  for (std::size_t i = 0; i < from; ++i)
+    if (items[i + 1] != shown[i]) return 0;
+  for (std::size_t i = from + 1; i < items.size(); ++i)
+    if (items[i] != shown[i]) return 0;
+  return from;
+}
 
 const ListMessages* listMessages(ControlKind kind) {
   if (kind == ControlKind::ComboBox) return &kComboMessages;
@@ -97,17 +113,29 @@ void setControlText(ControlKind kind, HWND control, const Text& text) {
   SendMessageW(control, list.setCurSel, static_cast<WPARAM>(index), 0);
 }
 
-void clearItems(ControlKind kind, HWND control) {
+void replaceItems(ControlKind kind, HWND control, const std::vector<Text>& shown,
+                  const std::vector<Text>& items) {
   const ListMessages* list = listMessages(kind);
   if (!list) return;
-  SendMessageW(control, list->reset, 0, 0);
+  SendMessageW(control, list->setCurSel, static_cast<WPARAM>(-1), 0);
   // A drop-down combo box keeps its edit field apart from the list.
   if (kind == ControlKind::ComboBox) SetWindowTextW(control, L"");
-}
-
-void addItem(ControlKind kind, HWND control, const Text& item) {
-  if (const ListMessages* list = listMessages(kind))
-    SendMessageW(control, list->add, 0, reinterpret_cast<LPARAM>(wide(item)));
+  if (items == shown) return;
+  // Re-adding tens of thousands of items is the slowest thing the launcher
+  // does; after a launch only one of them has moved.
+  if (std::size_t from = movedToTop(shown, items)) {
+    SendMessageW(control, list->remove, from, 0);
+    SendMessageW(control, list->insert, 0, reinterpret_cast<LPARAM>(wide(items[0])));
+    return;
+  }
+  SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(control, list->reset, 0, 0);
+  std::size_t characters = 0;
+  for (const Text& item : items) characters += item.size() + 1;
+  SendMessageW(control, list->initStorage, items.size(), characters * sizeof(wchar_t));
+  for (const Text& item : items) SendMessageW(control, list->add, 0, reinterpret_cast<LPARAM>(wide(item)));
+  SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(control, nullptr, TRUE);
 }
 
 int selectedIndex(ControlKind kind, HWND control) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "core/text.h"
 #include "forms/forms.h"
 
@@ -29,8 +31,10 @@ Text controlText(ControlKind kind, HWND control);
 // A list box takes new text by selecting the item that reads so.
 void setControlText(ControlKind kind, HWND control, const Text& text);
 
-void clearItems(ControlKind kind, HWND control);
-void addItem(ControlKind kind, HWND control, const Text& item);
+// Makes the list hold `items` (it shows `shown`), with no selection; a combo
+// box's edit field is emptied too.
+void replaceItems(ControlKind kind, HWND control, const std::vector<Text>& shown,
+                  const std::vector<Text>& items);
 int selectedIndex(ControlKind kind, HWND control);
 
 // Puts the control at its declared rectangle (pixels, in the form's client

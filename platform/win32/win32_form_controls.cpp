@@ -24,14 +24,10 @@ void Win32Platform::setControlText(ControlRef ref, const Text& text) {
     layout(loaded(ref.form));
 }
 
-void Win32Platform::clearList(ControlRef ref) {
+void Win32Platform::setListItems(ControlRef ref, std::vector<Text> items) {
   const Control& c = window(ref);
-  win32::clearItems(c.decl->kind, c.hwnd);
-}
-
-void Win32Platform::addListItem(ControlRef ref, const Text& item) {
-  const Control& c = window(ref);
-  win32::addItem(c.decl->kind, c.hwnd, item);
+  win32::replaceItems(c.decl->kind, c.hwnd, c.items, items);
+  c.items = std::move(items);
 }
 
 std::int32_t Win32Platform::listIndex(ControlRef ref) const {

@@ -285,12 +285,24 @@ void testLauncher(pyx::Win32Platform& platform, Recorder& events) {
 
   // The name list.
   ControlRef names{launcher, "cmbFileName"};
-  platform.addListItem(names, u"abc");
-  platform.addListItem(names, u"メモ帳");
+  HWND combo = FindWindowExW(hwnd, nullptr, L"ComboBox", nullptr);
+  auto comboItems = [&] {
+    Text all;
+    for (LRESULT i = 0, n = SendMessageW(combo, CB_GETCOUNT, 0, 0); i < n; ++i) {
+      wchar_t item[64] = {};
+      SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+      all += win32::fromWide(item) + u"|";
+    }
+    return all;
+  };
+  platform.setListItems(names, {u"abc", u"メモ帳", u"xyz"});
   platform.setControlText(names, u"メモ");
   check(platform.controlText(names) == u"メモ" && platform.listIndex(names) == -1, "name field text");
-  platform.clearList(names);
-  check(platform.controlText(names).empty(), "clearing the list empties the field");
+  platform.setListItems(names, {u"xyz", u"abc", u"メモ帳"});
+  check(comboItems() == u"xyz|abc|メモ帳|" && platform.controlText(names).empty(),
+        "an item moved to the top, the field emptied");
+  platform.setListItems(names, {u"q", u"abc"});
+  check(comboItems() == u"q|abc|", "a list filled anew");
 
   checkError(
       5, [&] { platform.setFocus(names); }, "focus on a hidden form");
