@@ -29,14 +29,21 @@ class FixedText {
     std::size_t kept = std::min(text.size(), N);
     std::copy_n(text.begin(), kept, value_.begin());
     std::fill(value_.begin() + static_cast<std::ptrdiff_t>(kept), value_.end(), u' ');
+    // Where the text without its surrounding spaces lies, worked out once:
+    // the lookup compares every name three times.
+    TextView trimmed = trimSpacesView(full());
+    trimmedBegin_ = static_cast<std::uint8_t>(trimmed.empty() ? 0 : trimmed.data() - value_.data());
+    trimmedSize_ = static_cast<std::uint8_t>(trimmed.size());
     return *this;
   }
   TextView full() const { return TextView(value_.data(), N); }
-  Text trimmed() const { return trimSpaces(full()); }
-  TextView trimmedView() const { return trimSpacesView(full()); }
+  Text trimmed() const { return Text(trimmedView()); }
+  TextView trimmedView() const { return TextView(value_.data() + trimmedBegin_, trimmedSize_); }
 
  private:
+  static_assert(N < 256);
   std::array<char16_t, N> value_;
+  std::uint8_t trimmedBegin_ = 0, trimmedSize_ = 0;
 };
 
 struct typOkini {

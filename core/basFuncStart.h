@@ -63,6 +63,8 @@ class basFuncStart {
   std::int16_t mSetti_Get();
 
  private:
+  friend struct LookupBenchmark;  // times the search alone
+
   std::int32_t mGet_OSType();
   bool mKenskHit(Text& index);
   std::intptr_t mWndProc(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,

@@ -127,59 +127,64 @@ IconvCodePage::~IconvCodePage() {
   iconv_close(fromAnsi_);
 }
 
+// Code page 932 converts one character at a time, with no state between
+// characters, so each character's bytes (and each byte sequence's character)
+// are asked of iconv once and then remembered.
 Bytes IconvCodePage::toAnsi(TextView text) const {
-  Bytes out;
-  std::string run;  // UTF-16LE of the characters iconv converts as it is
-  auto flush = [&] {
-    if (run.empty()) return;
-    out += convert(toAnsi_, run.data(), run.size(),
-                   [](const char*, std::size_t, std::string& o, std::size_t& written) {
-                     o[written++] = kUnrepresentable;
-                     return std::size_t{2};
-                   });
-    run.clear();
-  };
-  out.reserve(text.size());
+  Bytes out(text.size() * 2, '\0');
+  std::size_t written = 0;
   for (char16_t c : text) {
     if (c < 0x80) {
-      // ASCII is the same in both; only the rest goes through iconv.
-      flush();
-      out += static_cast<char>(c);
-    } else if (std::optional<char> byte = windowsOverride(c)) {
-      flush();
-      out += *byte;
-    } else {
-      run += static_cast<char>(c & 0xFF);
-      run += static_cast<char>(c >> 8);
+      out[written++] = static_cast<char>(c);  // ASCII is the same in both
+      continue;
     }
+    std::uint16_t bytes = encoded_[c];
+    if (bytes == kUnknown) bytes = encoded_[c] = encode(c);
+    if (bytes > 0xFF) out[written++] = static_cast<char>(bytes >> 8);
+    out[written++] = static_cast<char>(bytes & 0xFF);
   }
-  flush();
+  out.resize(written);
   return out;
 }
 
+std::uint16_t IconvCodePage::encode(char16_t c) const {
+  if (std::optional<char> byte = windowsOverride(c)) return static_cast<unsigned char>(*byte);
+  const char utf16le[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  std::string converted =
+      convert(toAnsi_, utf16le, 2, [](const char*, std::size_t, std::string& o, std::size_t& written) {
+        o[written++] = kUnrepresentable;
+        return std::size_t{2};
+      });
+  if (converted.size() == 2)
+    return static_cast<std::uint16_t>((static_cast<unsigned char>(converted[0]) << 8) |
+                                      static_cast<unsigned char>(converted[1]));
+  return static_cast<unsigned char>(converted.empty() ? kUnrepresentable : converted[0]);
+}
+
 Text IconvCodePage::fromAnsi(const Bytes& bytes) const {
-  // ASCII bytes are the same characters; runs of the other characters (a
-  // double-byte character may end in an ASCII-range byte) go through iconv.
-  Text text;
-  text.reserve(bytes.size());
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    auto byte = static_cast<unsigned char>(bytes[pos]);
-    if (byte < 0x80) {
-      text += static_cast<char16_t>(byte);
+  Text text(bytes.size(), u'\0');
+  std::size_t written = 0;
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    auto lead = static_cast<unsigned char>(bytes[pos]);
+    if (lead < 0x80) {
+      text[written++] = lead;  // ASCII is the same in both
       ++pos;
       continue;
     }
-    std::size_t end = pos;
-    while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80) {
-      auto lead = static_cast<unsigned char>(bytes[end]);
-      bool doubleByte = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-      end += doubleByte ? 2 : 1;
+    bool doubleByte =
+        ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && pos + 1 < bytes.size();
+    std::size_t unit = doubleByte ? 2 : 1;
+    std::size_t key =
+        doubleByte ? (std::size_t{lead} << 8) | static_cast<unsigned char>(bytes[pos + 1]) : lead;
+    char16_t& decoded = decoded_[key];
+    if (decoded == 0) {
+      Text converted = decode(bytes.data() + pos, unit);
+      decoded = converted.size() == 1 ? converted[0] : kInvalidSequence;
     }
-    end = std::min(end, bytes.size());
-    text += decode(bytes.data() + pos, end - pos);
-    pos = end;
+    text[written++] = decoded;
+    pos += unit;
   }
+  text.resize(written);
   return text;
 }
 

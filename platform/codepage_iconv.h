@@ -9,6 +9,9 @@
 
 #include <iconv.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "core/text.h"
 
 namespace pyx {
@@ -24,10 +27,18 @@ class IconvCodePage {
   Text fromAnsi(const Bytes& bytes) const;
 
  private:
-  Text decode(const char* bytes, std::size_t size) const;  // through iconv, Windows' way where they differ
+  Text decode(const char* bytes, std::size_t size) const;
+  std::uint16_t encode(char16_t c) const;  // the bytes of one character: a byte, or lead << 8 | trail  //
+                                           // through iconv, Windows' way where they differ
+
+  static constexpr std::uint16_t kUnknown = 0xFFFF;  // no character's bytes: 0xFF is never a trail byte
 
   iconv_t toAnsi_;
   iconv_t fromAnsi_;
+  mutable std::vector<std::uint16_t> encoded_ =
+      std::vector<std::uint16_t>(0x10000, kUnknown);  // by character
+  mutable std::vector<char16_t> decoded_ =
+      std::vector<char16_t>(0x10000, 0);  // by byte or byte pair; 0: unknown
 };
 
 }  // namespace pyx

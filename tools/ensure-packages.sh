@@ -15,7 +15,7 @@ ensure_packages() {
 }
 
 # Packages the native build and its tests need.
-NATIVE_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev)
+NATIVE_PACKAGES=(cmake make g++ libgtest-dev)
 
 # Packages that build the Windows program and run it under Wine in a virtual
 # display with Japanese fonts.

@@ -57,7 +57,7 @@ SimDesktop::~SimDesktop() {
 }
 
 void SimDesktop::record(std::string name, std::vector<std::string> args) {
-  calls_.push_back({std::move(name), std::move(args)});
+  if (recording_) calls_.push_back({std::move(name), std::move(args)});
 }
 
 std::vector<SimCall> SimDesktop::callsTo(std::string_view name) const {

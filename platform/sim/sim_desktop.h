@@ -101,6 +101,8 @@ class SimDesktop : public Platform {
   const std::vector<SimCall>& calls() const { return calls_; }
   std::vector<SimCall> callsTo(std::string_view name) const;
   void clearCalls() { calls_.clear(); }
+  // Off for benchmarks, so that they measure the program, not the record.
+  void setRecording(bool on) { recording_ = on; }
   const std::vector<SimMessageBox>& messageBoxes() const { return messageBoxes_; }
   std::vector<Text> listItems(ControlRef control) const;
   bool isEnabled(ControlRef control) const;
@@ -261,6 +263,7 @@ class SimDesktop : public Platform {
   std::intptr_t nextHookToken_ = 0x1000;
   std::map<std::pair<std::intptr_t, std::uint32_t>, TrayRecord> trayIcons_;
 
+  bool recording_ = true;
   std::vector<SimCall> calls_;
   std::vector<SimMessageBox> messageBoxes_;
   std::deque<std::int32_t> messageBoxAnswers_;
