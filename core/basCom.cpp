@@ -102,7 +102,7 @@ void decodeEntries(const Bytes& content, const std::vector<ByteRange>& entries, 
   decoded.lines.assign(decoded.apart.begin(), decoded.apart.end());
 }
 
-bool endsWithLineEnd(const Bytes& text) {
+bool endsWithLineEnd(std::string_view text) {
   if (text.empty()) return true;
   if (text.back() == '\r') return true;
   return text.size() >= 2 && text.compare(text.size() - 2, 2, kLineEnd) == 0;
@@ -194,14 +194,14 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
 }
 
 basCom::SplitFile basCom::splitAtListEnd(bool mustExist) const {
-  Bytes content;
+  SplitFile file;
   try {
-    content = platform_.readFile(favouritesFilePath());
+    file.content = platform_.readFile(favouritesFilePath());
   } catch (const RuntimeError& error) {
     if (mustExist || error.number() != ErrFileNotFound) throw;
   }
-  std::size_t listEnd = scanFavourites(content).unreadFrom;
-  return {content.substr(0, listEnd), content.substr(listEnd)};
+  file.listEnd = scanFavourites(file.content).unreadFrom;
+  return file;
 }
 
 void basCom::pAppendOkiniFile(const Text& name, const Text& path) {
@@ -209,10 +209,10 @@ void basCom::pAppendOkiniFile(const Text& name, const Text& path) {
   // when the file goes on below an empty line; a last line without a line end
   // is ended first rather than merged with the new one.
   SplitFile file = splitAtListEnd(false);
-  if (!endsWithLineEnd(file.listed)) file.listed += kLineEnd;
-  platform_.replaceFile(
-      favouritesFilePath(),
-      file.listed + platform_.toAnsi(trimSpaces(name) + u";" + trimSpaces(path) + u"\r\n") + file.unread);
+  Bytes line = platform_.toAnsi(trimSpaces(name) + u";" + trimSpaces(path) + u"\r\n");
+  if (!endsWithLineEnd(std::string_view(file.content).substr(0, file.listEnd))) line.insert(0, kLineEnd);
+  file.content.insert(file.listEnd, line);
+  platform_.replaceFile(favouritesFilePath(), file.content);
 }
 
 void basCom::pWriteOkiniFileCompact() {
@@ -238,17 +238,18 @@ void basCom::pWriteOkiniFilePadded() {
 
 // Replaces the listed part of the file with `entries` in one step, keeping the
 // part below the list (from the first empty line on) byte for byte.
-void basCom::rewriteListWith(const Bytes& entries) {
+void basCom::rewriteListWith(Bytes entries) {
   SplitFile file = splitAtListEnd(false);
-  platform_.replaceFile(favouritesFilePath(), entries + file.unread);
+  entries.append(file.content, file.listEnd);
+  platform_.replaceFile(favouritesFilePath(), entries);
 }
 
 void basCom::pRemoveOkiniFile() {
   SplitFile file = splitAtListEnd(true);
-  if (file.unread.empty()) {
+  if (file.listEnd == file.content.size()) {
     platform_.deleteFile(favouritesFilePath());
   } else {
-    platform_.replaceFile(favouritesFilePath(), file.unread);
+    platform_.replaceFile(favouritesFilePath(), file.content.substr(file.listEnd));
   }
   gblnOkiniFile = false;
 }

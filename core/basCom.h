@@ -108,11 +108,11 @@ class basCom {
 
  private:
   struct SplitFile {
-    Bytes listed;  // the lines the readers take in
-    Bytes unread;  // from the line that ends their list to the end of the file
+    Bytes content;
+    std::size_t listEnd = 0;  // the lines the readers take in end here; the rest is kept as it is
   };
   SplitFile splitAtListEnd(bool mustExist) const;
-  void rewriteListWith(const Bytes& entries);
+  void rewriteListWith(Bytes entries);
 
   Platform& platform_;
 };

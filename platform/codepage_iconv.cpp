@@ -131,19 +131,18 @@ IconvCodePage::~IconvCodePage() {
 // characters, so each character's bytes (and each byte sequence's character)
 // are asked of iconv once and then remembered.
 Bytes IconvCodePage::toAnsi(TextView text) const {
-  Bytes out(text.size() * 2, '\0');
-  std::size_t written = 0;
+  Bytes out;
+  out.reserve(text.size() * 2);
   for (char16_t c : text) {
     if (c < 0x80) {
-      out[written++] = static_cast<char>(c);  // ASCII is the same in both
+      out.push_back(static_cast<char>(c));  // ASCII is the same in both
       continue;
     }
     std::uint16_t bytes = encoded_[c];
     if (bytes == kUnknown) bytes = encoded_[c] = encode(c);
-    if (bytes > 0xFF) out[written++] = static_cast<char>(bytes >> 8);
-    out[written++] = static_cast<char>(bytes & 0xFF);
+    if (bytes > 0xFF) out.push_back(static_cast<char>(bytes >> 8));
+    out.push_back(static_cast<char>(bytes & 0xFF));
   }
-  out.resize(written);
   return out;
 }
 
