@@ -119,7 +119,7 @@ class Win32Platform final : public Platform {
     HWND hwnd = nullptr;              // none for menus and file dialogs
     UINT id = 0;                      // command identifier; menu items are chosen by it too
     HMENU menu = nullptr;             // the popup of a menu that holds items
-    mutable std::vector<Text> items;  // what a list shows
+    mutable std::vector<Text> items{};  // what a list shows
   };
 
   struct Form {

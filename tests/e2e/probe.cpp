@@ -21,6 +21,9 @@
 //   probe center <title> <caption>     screen centre of the button with this caption
 //   probe name-field <title>           a screen point inside the combo box's edit field
 //   probe close-box <title>            screen centre of the window's close box
+//   probe wait-items <title> <count>   waits (up to 60 s) until the window is shown with this many
+//                                      items in its combo box (0: just shown); prints the Unix time
+//                                      in milliseconds when it was
 //   probe xid <title>                  the X11 window behind the window
 //   probe msgbox-xid <title>           the X11 window behind the message box
 //
@@ -231,6 +234,25 @@ int run(const std::vector<std::wstring>& args) {
   if (args.size() < 2) return 2;
   const std::wstring& title = args[1];
 
+  if (command == L"wait-items" && args.size() >= 3) {
+    // Polls in-process, so that the time is not that of starting a probe.
+    const LRESULT wanted = _wtoi(args[2].c_str());
+    for (ULONGLONG deadline = GetTickCount64() + 60000; GetTickCount64() < deadline; Sleep(1)) {
+      HWND window = firstTopLevel(title, Kind::Launcher);
+      if (!window) continue;
+      HWND list = child(window, L"ComboBox", L"", false);
+      DWORD_PTR count = 0;
+      if (wanted > 0 && !(list && SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count) &&
+                          static_cast<LRESULT>(count) == wanted))
+        continue;
+      FILETIME now;
+      GetSystemTimePreciseAsFileTime(&now);
+      ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+      print(std::to_string((ticks - 116444736000000000ULL) / 10000));  // Unix milliseconds
+      return 0;
+    }
+    return 1;
+  }
   if (command == L"count") {
     print(std::to_string(topLevelWindows(title, Kind::Any).size()));
     return 0;

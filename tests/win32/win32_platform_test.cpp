@@ -291,7 +291,7 @@ void testLauncher(pyx::Win32Platform& platform, Recorder& events) {
     for (LRESULT i = 0, n = SendMessageW(combo, CB_GETCOUNT, 0, 0); i < n; ++i) {
       wchar_t item[64] = {};
       SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
-      all += win32::fromWide(item) + u"|";
+      all += fromWide(item) + u"|";
     }
     return all;
   };
