@@ -99,7 +99,7 @@ void rewriteInPlace(const fs::path& file) {
 }
 
 void row(int count, const char* what, double time, double floor) {
-  std::printf("| %6d | %-34s | %9.3f ms | %9.3f ms | %6.1f× |\n", count, what, time, floor,
+  std::printf("| %6d | %-38s | %9.3f ms | %9.3f ms | %6.1f× |\n", count, what, time, floor,
               floor > 0 ? time / floor : 0.0);
 }
 
@@ -212,8 +212,9 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
   std::printf("Core of pyxtern, median of %d runs; the floor is the least work of the same kind.\n\n",
               pyx::repetitions);
-  std::printf("| %6s | %-34s | %12s | %12s | %7s |\n", "count", "what", "time", "floor", "ratio");
-  std::printf("|-------:|:-----------------------------------|-------------:|-------------:|--------:|\n");
+  std::printf("| %6s | %-38s | %12s | %12s | %7s |\n", "count", "what", "time", "floor", "ratio");
+  std::printf(
+      "|-------:|:---------------------------------------|-------------:|-------------:|--------:|\n");
   for (int count : {10, 1000, 32767}) pyx::measure(count);
   return 0;
 }

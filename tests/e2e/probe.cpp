@@ -242,8 +242,9 @@ int run(const std::vector<std::wstring>& args) {
       if (!window) continue;
       HWND list = child(window, L"ComboBox", L"", false);
       DWORD_PTR count = 0;
-      if (wanted > 0 && !(list && SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count) &&
-                          static_cast<LRESULT>(count) == wanted))
+      if (wanted > 0 &&
+          !(list && SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count) &&
+            static_cast<LRESULT>(count) == wanted))
         continue;
       FILETIME now;
       GetSystemTimePreciseAsFileTime(&now);
