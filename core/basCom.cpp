@@ -149,29 +149,30 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
     platform_.setListItems(list, {});
     return true;
   }
+  // The table and the names keep their storage from one reading to the next:
+  // the list is read again at every activation, mostly unchanged.
   Text path = favouritesFilePath();
   Bytes content = platform_.readFile(path);
   ScanResult scan = scanFavourites(content);
   DecodedEntries decoded;
   decodeEntries(content, scan.entries, platform_, decoded);
   const std::vector<TextView>& lines = decoded.lines;
-  std::vector<Text> names;
-  names.reserve(lines.size());
+  listNames_.resize(lines.size());
   if (!lines.empty()) {
     // A file without a single favourite leaves the table as it was.
-    gtypOkini.assign(lines.size(), typOkini{});
+    gtypOkini.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
       TextView line = lines[i];
       std::size_t semicolon = line.find(u';');
       if (semicolon == TextView::npos) semicolon = line.size();  // a broken character took it
       typOkini& entry = gtypOkini[i];
       entry.FileName = line.substr(0, semicolon);
-      entry.Path = Text(line.substr(std::min(semicolon + 1, line.size())));
-      names.emplace_back(entry.FileName.trimmedView());
+      entry.Path.assign(line.substr(std::min(semicolon + 1, line.size())));
+      listNames_[i].assign(entry.FileName.trimmedView());
     }
     gintOkiniMax = static_cast<std::int16_t>(std::min<std::size_t>(lines.size() - 1, kLastOkiniIndex));
   }
-  platform_.setListItems(list, std::move(names));
+  platform_.setListItems(list, listNames_);
   switch (scan.end) {
     case ScanEnd::Overflow:
       raiseError(ErrOverflow);

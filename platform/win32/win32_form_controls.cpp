@@ -24,10 +24,10 @@ void Win32Platform::setControlText(ControlRef ref, const Text& text) {
     layout(loaded(ref.form));
 }
 
-void Win32Platform::setListItems(ControlRef ref, std::vector<Text> items) {
+void Win32Platform::setListItems(ControlRef ref, const std::vector<Text>& items) {
   const Control& c = window(ref);
   win32::replaceItems(c.decl->kind, c.hwnd, c.items, items);
-  c.items = std::move(items);
+  c.items = items;  // element by element, into the storage the shown ones had
 }
 
 std::int32_t Win32Platform::listIndex(ControlRef ref) const {

@@ -52,7 +52,7 @@ class Win32Platform final : public Platform {
   // --- Controls ---
   Text controlText(ControlRef control) const override;
   void setControlText(ControlRef control, const Text& text) override;
-  void setListItems(ControlRef control, std::vector<Text> items) override;
+  void setListItems(ControlRef control, const std::vector<Text>& items) override;
   std::int32_t listIndex(ControlRef control) const override;
   void setFocus(ControlRef control) override;
   void setEnabled(ControlRef control, bool enabled) override;
@@ -116,9 +116,9 @@ class Win32Platform final : public Platform {
  private:
   struct Control {
     const ControlDecl* decl;
-    HWND hwnd = nullptr;              // none for menus and file dialogs
-    UINT id = 0;                      // command identifier; menu items are chosen by it too
-    HMENU menu = nullptr;             // the popup of a menu that holds items
+    HWND hwnd = nullptr;                // none for menus and file dialogs
+    UINT id = 0;                        // command identifier; menu items are chosen by it too
+    HMENU menu = nullptr;               // the popup of a menu that holds items
     mutable std::vector<Text> items{};  // what a list shows
   };
 
