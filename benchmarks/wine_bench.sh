@@ -78,11 +78,16 @@ measure() {
     each=$(awk '/^RssAnon/ { print $2 }' "/proc/$each/status" 2>/dev/null)
     [ "${each:-0}" -gt "$anon" ] && anon=$each
   done
+  # Closed as a user closes it: a program killed outright leaves Wine to
+  # notice its windows are gone, and the next start waits for that.
+  xdotool search --name "^$title\$" windowclose 2>/dev/null
+  local gone=$(($(wine_now_ms) + 15000))
+  while kill -0 "$pid" 2>/dev/null && [ "$(wine_now_ms)" -lt "$gone" ]; do sleep 0.05; done
   kill -9 $(pgrep -f "$exe") "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
-  # Wine tidies up after a program with a tray icon for a while (it waits
-  # for a window manager that is not there); let it, or the next start pays.
-  sleep 3
+  # And after a tray icon goes, Wine waits a while for a window manager
+  # that is not there; the next start would pay for it.
+  sleep 2
   echo "$shown $entered $anon"
 }
 

@@ -149,15 +149,16 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
     platform_.setListItems(list, {});
     return true;
   }
-  // The table and the names keep their storage from one reading to the next:
-  // the list is read again at every activation, mostly unchanged.
+  // The table keeps its storage from one reading to the next: the list is
+  // read again at every activation, mostly unchanged.
   Text path = favouritesFilePath();
   Bytes content = platform_.readFile(path);
   ScanResult scan = scanFavourites(content);
   DecodedEntries decoded;
   decodeEntries(content, scan.entries, platform_, decoded);
   const std::vector<TextView>& lines = decoded.lines;
-  listNames_.resize(lines.size());
+  std::vector<TextView> names;  // into the table
+  names.reserve(lines.size());
   if (!lines.empty()) {
     // A file without a single favourite leaves the table as it was.
     gtypOkini.resize(lines.size());
@@ -168,11 +169,11 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
       typOkini& entry = gtypOkini[i];
       entry.FileName = line.substr(0, semicolon);
       entry.Path.assign(line.substr(std::min(semicolon + 1, line.size())));
-      listNames_[i].assign(entry.FileName.trimmedView());
+      names.push_back(entry.FileName.trimmedView());
     }
     gintOkiniMax = static_cast<std::int16_t>(std::min<std::size_t>(lines.size() - 1, kLastOkiniIndex));
   }
-  platform_.setListItems(list, listNames_);
+  platform_.setListItems(list, names);
   switch (scan.end) {
     case ScanEnd::Overflow:
       raiseError(ErrOverflow);

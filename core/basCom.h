@@ -115,7 +115,6 @@ class basCom {
   void rewriteListWith(Bytes entries);
 
   Platform& platform_;
-  std::vector<Text> listNames_;  // the names the last reading showed
 };
 
 }  // namespace pyx

@@ -157,7 +157,7 @@ class Platform {
   virtual void setControlText(ControlRef control, const Text& text) = 0;
   // Makes a list or combo box hold `items`, with no selection; a combo box's
   // edit field is emptied too.
-  virtual void setListItems(ControlRef control, const std::vector<Text>& items) = 0;
+  virtual void setListItems(ControlRef control, const std::vector<TextView>& items) = 0;
   virtual std::int32_t listIndex(ControlRef control) const = 0;  // -1: no selection
   // Raises error 5 when the control cannot take the focus (disabled, hidden).
   virtual void setFocus(ControlRef control) = 0;

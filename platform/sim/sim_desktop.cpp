@@ -280,11 +280,11 @@ void SimDesktop::setControlText(ControlRef ref, const Text& text) {
   raise(ref.form, ref.name, EventKind::Change, args);
 }
 
-void SimDesktop::setListItems(ControlRef ref, const std::vector<Text>& items) {
+void SimDesktop::setListItems(ControlRef ref, const std::vector<TextView>& items) {
   record("setListItems", {formName(ref.form) + "." + key(ref.name, ref.index),
                           callArg(static_cast<std::int64_t>(items.size()))});
   Control& c = control(ref);
-  c.items = items;
+  c.items.assign(items.begin(), items.end());
   c.listIndex = -1;
   if (c.kind == ControlKind::ComboBox) c.text.clear();
 }

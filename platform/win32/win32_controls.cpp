@@ -26,7 +26,7 @@ constexpr ListMessages kListMessages{LB_RESETCONTENT, LB_ADDSTRING,  LB_GETCURSE
 
 // Where `items` is `shown` with one item moved to the top (what a launch
 // does to the list), the item's old place; otherwise 0.
-std::size_t movedToTop(const std::vector<Text>& shown, const std::vector<Text>& items) {
+std::size_t movedToTop(const std::vector<Text>& shown, const std::vector<TextView>& items) {
   if (shown.size() != items.size() || items.empty()) return 0;
   std::size_t from = 1;
   while (from < shown.size() && shown[from] != items[0]) ++from;
@@ -114,26 +114,30 @@ void setControlText(ControlKind kind, HWND control, const Text& text) {
 }
 
 void replaceItems(ControlKind kind, HWND control, const std::vector<Text>& shown,
-                  const std::vector<Text>& items) {
+                  const std::vector<TextView>& items) {
   const ListMessages* list = listMessages(kind);
   if (!list) return;
   SendMessageW(control, list->setCurSel, static_cast<WPARAM>(-1), 0);
   // A drop-down combo box keeps its edit field apart from the list.
   if (kind == ControlKind::ComboBox) SetWindowTextW(control, L"");
-  if (items == shown) return;
+  if (std::equal(items.begin(), items.end(), shown.begin(), shown.end())) return;
   // Re-adding tens of thousands of items is the slowest thing the launcher
   // does; after a launch only one of them has moved.
   if (std::size_t from = movedToTop(shown, items)) {
     SendMessageW(control, list->remove, from, 0);
-    SendMessageW(control, list->insert, 0, reinterpret_cast<LPARAM>(wide(items[0])));
+    SendMessageW(control, list->insert, 0, reinterpret_cast<LPARAM>(wide(Text(items[0]))));
     return;
   }
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
   SendMessageW(control, list->reset, 0, 0);
   std::size_t characters = 0;
-  for (const Text& item : items) characters += item.size() + 1;
+  for (TextView item : items) characters += item.size() + 1;
   SendMessageW(control, list->initStorage, items.size(), characters * sizeof(wchar_t));
-  for (const Text& item : items) SendMessageW(control, list->add, 0, reinterpret_cast<LPARAM>(wide(item)));
+  Text item;  // each one NUL-terminated, as the list takes it
+  for (TextView view : items) {
+    item.assign(view);
+    SendMessageW(control, list->add, 0, reinterpret_cast<LPARAM>(wide(item)));
+  }
   SendMessageW(control, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(control, nullptr, TRUE);
 }

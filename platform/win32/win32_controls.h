@@ -34,7 +34,7 @@ void setControlText(ControlKind kind, HWND control, const Text& text);
 // Makes the list hold `items` (it shows `shown`), with no selection; a combo
 // box's edit field is emptied too.
 void replaceItems(ControlKind kind, HWND control, const std::vector<Text>& shown,
-                  const std::vector<Text>& items);
+                  const std::vector<TextView>& items);
 int selectedIndex(ControlKind kind, HWND control);
 
 // Puts the control at its declared rectangle (pixels, in the form's client

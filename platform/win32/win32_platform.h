@@ -52,7 +52,7 @@ class Win32Platform final : public Platform {
   // --- Controls ---
   Text controlText(ControlRef control) const override;
   void setControlText(ControlRef control, const Text& text) override;
-  void setListItems(ControlRef control, const std::vector<Text>& items) override;
+  void setListItems(ControlRef control, const std::vector<TextView>& items) override;
   std::int32_t listIndex(ControlRef control) const override;
   void setFocus(ControlRef control) override;
   void setEnabled(ControlRef control, bool enabled) override;
