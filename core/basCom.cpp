@@ -171,7 +171,7 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
       entry.Path.assign(line.substr(std::min(semicolon + 1, line.size())));
       names.push_back(entry.FileName.trimmedView());
     }
-    gintOkiniMax = static_cast<std::int16_t>(std::min<std::size_t>(lines.size() - 1, kLastOkiniIndex));
+    gintOkiniMax = static_cast<std::int16_t>(lines.size() - 1);  // the scan stops at the last index
   }
   platform_.setListItems(list, names);
   switch (scan.end) {

@@ -81,25 +81,20 @@ std::int16_t basFuncTork::mChk_Tork(std::int16_t intChkMode) {
     basCom& com = app_.com;
     const Text name = trimSpaces(platform.controlText(kNameBox));
     const Text path = trimSpaces(platform.controlText(kPathBox));
-    const Text appTitle = platform.applicationTitle();
-    auto refuse = [&](const Text& message, ControlRef focus) {
-      platform.messageBox(message, mb::OkOnly, appTitle);
-      platform.setFocus(focus);
-    };
-    if (name.empty()) return refuse(kMsgEnterName, kNameBox);
-    if (path.empty()) return refuse(kMsgEnterPath, kPathBox);
-    if (contains(name, u";")) return refuse(kMsgNoSemicolon, kNameBox);
-    if (contains(path, u";")) return refuse(kMsgNoSemicolon, kPathBox);
+    if (name.empty()) return mTell(kMsgEnterName, kNameBox);
+    if (path.empty()) return mTell(kMsgEnterPath, kPathBox);
+    if (contains(name, u";")) return mTell(kMsgNoSemicolon, kNameBox);
+    if (contains(path, u";")) return mTell(kMsgNoSemicolon, kPathBox);
     // The file is text in the system's code page: what it cannot hold would
     // be stored as another character, and the favourite would name another
     // file or no longer match what the user types.
     if (Text bad = com.firstCharacterTheFileCannotHold(name); !bad.empty())
-      return refuse(cannotStoreMessage(bad), kNameBox);
+      return mTell(cannotStoreMessage(bad), kNameBox);
     if (Text bad = com.firstCharacterTheFileCannotHold(path); !bad.empty())
-      return refuse(cannotStoreMessage(bad), kPathBox);
+      return mTell(cannotStoreMessage(bad), kPathBox);
     // Names are kept at 40 characters: a longer one would be cut at the next
     // rewrite and then no longer match what the user registered.
-    if (name.size() > kNameLength) return refuse(kMsgNameTooLong, kNameBox);
+    if (name.size() > kNameLength) return mTell(kMsgNameTooLong, kNameBox);
     const Text upper = platform.toUpper(name);
     if (upper == u"EXPLORER" || upper == u"CALC" || upper == u"NOTEPAD") {
       platform.messageBox(kMsgReservedName, mb::OkOnly | mb::Critical, Text(formDeclaration(kTork).caption));
@@ -108,7 +103,8 @@ std::int16_t basFuncTork::mChk_Tork(std::int16_t intChkMode) {
     // A file without a single favourite leaves no table to compare with.
     if (intChkMode == 0 && com.gblnOkiniFile && com.hasOkiniTable()) {
       for (std::int32_t i = 0; i <= com.gintOkiniMax; ++i) {
-        if (contains(com.okini(i).FileName.trimmed(), name)) return refuse(kMsgAlreadyRegistered, kNameBox);
+        if (contains(com.okini(i).FileName.trimmedView(), name))
+          return mTell(kMsgAlreadyRegistered, kNameBox);
       }
     }
     valid = true;
@@ -119,11 +115,14 @@ std::int16_t basFuncTork::mChk_Tork(std::int16_t intChkMode) {
 std::int32_t basFuncTork::mSelectedIndex() {
   Platform& platform = app_.platform;
   std::int32_t i = platform.listIndex(kList);
-  if (i < 0) {
-    platform.messageBox(kMsgChooseFromList, mb::OkOnly, platform.applicationTitle());
-    platform.setFocus(kList);
-  }
+  if (i < 0) mTell(kMsgChooseFromList, kList);
   return i;
+}
+
+void basFuncTork::mTell(const Text& message, ControlRef focus) {
+  Platform& platform = app_.platform;
+  platform.messageBox(message, mb::OkOnly, platform.applicationTitle());  // no caption of its own
+  platform.setFocus(focus);
 }
 
 void basFuncTork::mAfterChange() {

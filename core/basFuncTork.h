@@ -30,6 +30,9 @@ class basFuncTork {
   std::int16_t mChk_Tork(std::int16_t intChkMode);
   // The selected list position, or -1 after asking the user to choose one.
   std::int32_t mSelectedIndex();
+  // An input message (OK only, the application's title), then the focus
+  // to the box to mend.
+  void mTell(const Text& message, ControlRef focus);
   // Closes the window or refreshes it, as the close setting says.
   void mAfterChange();
 
