@@ -268,22 +268,35 @@ std::int32_t basSetPgm::mAsk(const Text& question) {
 }
 
 std::int16_t basSetPgm::mData_IniSet() {
-  trap_.run(u"mData_IniSet", [&] {
+  // A save is several writes. When one fails (the user is told), the save
+  // stops and the file goes back to what it was before it, so a hotkey never
+  // ends up half old and half new.
+  bool saved = true;
+  bool wrote = false;
+  std::optional<Bytes> before;
+  const Text path = app_.com.settingsFilePath();
+  const std::int16_t finished = trap_.run(u"mData_IniSet", [&] {
     Platform& platform = app_.platform;
     basIniFIle& ini = app_.iniFile;
-    const Text path = app_.com.settingsFilePath();
+    before = readIfPresent(path);
+    auto write = [&](const char16_t* section, const char16_t* key, const Text& value) {
+      saved = ini.pSetIniFileItem(path, section, key, value) == kTrue;
+      wrote = wrote || saved;
+      return saved;
+    };
     const char16_t* sections[] = {u"Start", u"Small"};
     for (std::size_t box = 0; box < 2; ++box) {
       if (trimSpaces(mstrHotKey[box]).empty()) continue;
-      ini.pSetIniFileItem(path, sections[box], u"Ctrl", mstrHotCtrl[box]);
-      ini.pSetIniFileItem(path, sections[box], u"Alt", mstrHotAlt[box]);
-      ini.pSetIniFileItem(path, sections[box], u"shift", mstrHotShift[box]);
-      ini.pSetIniFileItem(path, sections[box], u"Key", mstrHotKey[box]);
+      if (!write(sections[box], u"Ctrl", mstrHotCtrl[box]) ||
+          !write(sections[box], u"Alt", mstrHotAlt[box]) ||
+          !write(sections[box], u"shift", mstrHotShift[box]) ||
+          !write(sections[box], u"Key", mstrHotKey[box]))
+        return;
     }
 
     if (std::int16_t type = mSelectedOption("optType"); type >= 0 && decimal(type) != mstrOldOpenType) {
+      if (!write(u"OPEN_TYPE", u"TYEP", decimal(type))) return;
       mstrOldOpenType = decimal(type);
-      ini.pSetIniFileItem(path, u"OPEN_TYPE", u"TYEP", mstrOldOpenType);
     }
     if (numericValueIsZero(mstrOldOpenType)) {
       // Folders open in the browser program: it must be known.
@@ -298,17 +311,35 @@ std::int16_t basSetPgm::mData_IniSet() {
           mAsk(kAskBrowser);
           return;
         }
-        ini.pSetIniFileItem(path, u"OPEN_TYPE", u"IE_EXE", chosen);
+        if (!write(u"OPEN_TYPE", u"IE_EXE", chosen)) return;
       }
     }
 
     if (std::int16_t close = mSelectedOption("optTork"); close >= 0 && decimal(close) != mstrOldFormClose) {
+      if (!write(u"FORM", u"CLOSE", decimal(close))) return;
       mstrOldFormClose = decimal(close);
-      ini.pSetIniFileItem(path, u"FORM", u"CLOSE", mstrOldFormClose);
     }
     mSet_Data();
   });
-  return kTrue;
+  if (finished != kTrue) saved = false;
+  if (!saved && wrote) {
+    trap_.run(u"mData_IniSet", [&] {
+      if (before)
+        app_.platform.replaceFile(path, *before);
+      else
+        app_.platform.deleteFile(path);
+    });
+  }
+  return saved ? kTrue : kFalse;
+}
+
+std::optional<Bytes> basSetPgm::readIfPresent(const Text& path) {
+  try {
+    return app_.platform.readFile(path);
+  } catch (const RuntimeError& error) {
+    if (error.number() == ErrFileNotFound || error.number() == ErrPathNotFound) return std::nullopt;
+    throw;
+  }
 }
 
 std::int16_t basSetPgm::pfrmSetPgm_cmdTeki_Click() {
@@ -322,8 +353,8 @@ std::int16_t basSetPgm::pfrmSetPgm_cmdTeki_Click() {
 
 std::int16_t basSetPgm::pfrmSetPgm_cmdOK_Click() {
   trap_.run(u"pfrmSetPgm_cmdOK_Click", [&] {
-    mData_IniSet();
-    app_.platform.unloadForm(kSettings);
+    // After a failed save the window stays, with what the user chose in it.
+    if (mData_IniSet() == kTrue) app_.platform.unloadForm(kSettings);
   });
   return kTrue;
 }

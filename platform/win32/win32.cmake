@@ -1,7 +1,8 @@
 # The Windows program, pyxtern.exe: included by the top-level CMakeLists.txt
 # when building for Windows (natively, or across with
-# cmake/mingw-w64-x86_64.cmake). It needs only the core: Windows has the
-# profile-string functions and the code-page conversions itself.
+# cmake/mingw-w64-x86_64.cmake). It needs the core and our INI engine, which
+# lets a settings write replace the file in one step; Windows has the
+# code-page conversions itself.
 enable_language(RC)
 
 set(PYX_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -15,7 +16,7 @@ add_library(pyxtern_win32 STATIC
   ${PYX_WIN32_DIR}/win32_forms.cpp
   ${PYX_WIN32_DIR}/win32_system.cpp
 )
-target_link_libraries(pyxtern_win32 PUBLIC pyxtern_core user32 gdi32 shell32 comdlg32 comctl32 ole32 imm32)
+target_link_libraries(pyxtern_win32 PUBLIC pyxtern_core pyxtern_ini user32 gdi32 shell32 comdlg32 comctl32 ole32 imm32)
 # Every call the user sees goes through the W functions; Windows 7 is the
 # oldest system the program is built for (newer calls are looked up at run
 # time).

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/ini/ini_engine.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
@@ -301,8 +302,16 @@ std::uint32_t Win32Platform::getPrivateProfileString(const Bytes& section, const
 
 void Win32Platform::writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
                                               const Bytes& file) {
-  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
-    throwLastFileError();
+  // WritePrivateProfileStringA rewrites the file in place, so a full disk
+  // part-way through leaves the user's settings cut short. Our engine makes
+  // the same bytes, which then replace the file in one step.
+  const Text path = fromAnsi(file);
+  std::optional<Bytes> content;
+  DWORD attributes = GetFileAttributesW(wide(path));
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    content = readFile(path);
+  auto isLeadByte = [](unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; };
+  replaceFile(path, ini::writeProfileString(content, section, key, value, isLeadByte));
 }
 
 // ---------------------------------------------------------------- atoms and hotkeys
