@@ -21,7 +21,7 @@ wine_japanese_locale || exit 1
 
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror -municode -static)
-x86_64-w64-mingw32-g++ "${flags[@]}" -o "$WORK/probe.exe" "$HERE/../tests/e2e/probe.cpp" &&
+x86_64-w64-mingw32-g++ "${flags[@]}" -o "$WORK/probe.exe" "$HERE/../tests/e2e/probe.cpp" -lversion &&
   x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -o "$WORK/target.exe" "$HERE/../tests/e2e/target.cpp" &&
   x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -Os -s -o "$WORK/bare.exe" "$HERE/bare_window.cpp" || exit 1
 

@@ -17,6 +17,6 @@ ensure_packages() {
 # Packages the native build and its tests need.
 NATIVE_PACKAGES=(cmake make g++ libgtest-dev)
 
-# Packages that build the Windows program and run it under Wine in a virtual
-# display with Japanese fonts.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales)
+# Packages that build the Windows program, run it under Wine in a virtual
+# display with Japanese fonts, and unpack its release archive.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales unzip)

@@ -26,11 +26,34 @@ target_compile_definitions(pyxtern_win32 PUBLIC
 add_executable(pyxtern WIN32 ${PYX_WIN32_DIR}/main.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
 target_link_libraries(pyxtern PRIVATE pyxtern_win32)
 
+# What carries the project's version: the numbers of the version record, the
+# help page, and the read-me and licence as a Windows user opens them (UTF-8
+# with a byte-order mark, CR LF).
+set(PYX_GENERATED ${CMAKE_CURRENT_BINARY_DIR}/generated)
+foreach(part MAJOR MINOR PATCH TWEAK)
+  if(NOT PROJECT_VERSION_${part})
+    set(PROJECT_VERSION_${part} 0)
+  endif()
+endforeach()
+file(CONFIGURE OUTPUT ${PYX_GENERATED}/version.h CONTENT [[
+#define PYX_VERSION_NUMBERS @PROJECT_VERSION_MAJOR@,@PROJECT_VERSION_MINOR@,@PROJECT_VERSION_PATCH@,@PROJECT_VERSION_TWEAK@
+#define PYX_VERSION_TEXT "@PROJECT_VERSION@"
+]] @ONLY)
+configure_file(${PYX_WIN32_DIR}/TESMORA_HELP.html.in ${PYX_GENERATED}/TESMORA_HELP.html @ONLY)
+string(ASCII 239 187 191 PYX_BYTE_ORDER_MARK)
+function(pyx_configure_windows_text source output)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  file(READ ${source} text)
+  file(CONFIGURE OUTPUT ${output} CONTENT "${PYX_BYTE_ORDER_MARK}${text}" @ONLY NEWLINE_STYLE CRLF)
+endfunction()
+pyx_configure_windows_text(${PYX_WIN32_DIR}/README.txt.in ${PYX_GENERATED}/README.txt)
+pyx_configure_windows_text(${CMAKE_SOURCE_DIR}/LICENSE ${PYX_GENERATED}/LICENSE.txt)
+
 # The help page goes beside the program, where ヘルプ looks for it (copied
 # again whenever it changes).
-set_property(TARGET pyxtern APPEND PROPERTY LINK_DEPENDS ${PYX_WIN32_DIR}/TESMORA_HELP.html)
+set_property(TARGET pyxtern APPEND PROPERTY LINK_DEPENDS ${PYX_GENERATED}/TESMORA_HELP.html)
 add_custom_command(TARGET pyxtern POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy ${PYX_WIN32_DIR}/TESMORA_HELP.html $<TARGET_FILE_DIR:pyxtern>
+  COMMAND ${CMAKE_COMMAND} -E copy ${PYX_GENERATED}/TESMORA_HELP.html $<TARGET_FILE_DIR:pyxtern>
   VERBATIM)
 
 # Checks of the backend against Windows itself; run under Wine with a
@@ -38,11 +61,11 @@ add_custom_command(TARGET pyxtern POST_BUILD
 add_executable(pyxtern_win32_test ${PYX_WIN32_DIR}/../../tests/win32/win32_platform_test.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
 target_link_libraries(pyxtern_win32_test PRIVATE pyxtern_win32)
 
-# The resource script finds its icon and manifest beside it, and is compiled
-# again when either changes.
+# The resource script finds its icon and manifest beside it and its version
+# numbers among the generated files, and is compiled again when any changes.
 set_source_files_properties(${PYX_WIN32_DIR}/pyxtern.rc PROPERTIES
-  INCLUDE_DIRECTORIES ${PYX_WIN32_DIR}
-  OBJECT_DEPENDS "${PYX_WIN32_DIR}/pyxtern.ico;${PYX_WIN32_DIR}/pyxtern.manifest;${PYX_WIN32_DIR}/resource.h")
+  INCLUDE_DIRECTORIES "${PYX_WIN32_DIR};${PYX_GENERATED}"
+  OBJECT_DEPENDS "${PYX_WIN32_DIR}/pyxtern.ico;${PYX_WIN32_DIR}/pyxtern.manifest;${PYX_WIN32_DIR}/resource.h;${PYX_GENERATED}/version.h")
 
 if(MINGW)
   # Unicode entry points (wWinMain, wmain); self-contained files with no
@@ -66,3 +89,19 @@ elseif(MSVC)
     target_link_options(${target} PRIVATE /MANIFEST:NO $<$<NOT:$<CONFIG:Debug>>:/OPT:REF /OPT:ICF>)
   endforeach()
 endif()
+
+# The release a user downloads (./package, or cpack in the build folder): one
+# ZIP of the program, its help page, the read-me and the licence, unpacked
+# into any folder. No favourites or settings file: the program makes them.
+install(TARGETS pyxtern RUNTIME DESTINATION .)
+install(FILES ${PYX_GENERATED}/TESMORA_HELP.html ${PYX_GENERATED}/README.txt ${PYX_GENERATED}/LICENSE.txt
+        DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CPACK_PACKAGE_FILE_NAME pyxtern-${PROJECT_VERSION}-win64)
+else()
+  set(CPACK_PACKAGE_FILE_NAME pyxtern-${PROJECT_VERSION}-win32)
+endif()
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/package)
+include(CPack)

@@ -47,7 +47,7 @@ source "$HERE/../../tools/wine-env.sh"
 install_prerequisites() {
   ensure_packages "${WINDOWS_PACKAGES[@]}" || die "cannot install ${WINDOWS_PACKAGES[*]} (needs root or sudo)"
   local tool
-  for tool in wine wineserver Xvfb xdotool xdpyinfo import iconv x86_64-w64-mingw32-g++; do
+  for tool in wine wineserver Xvfb xdotool xdpyinfo import iconv unzip x86_64-w64-mingw32-g++; do
     command -v "$tool" >/dev/null || die "$tool is missing after installing ${WINDOWS_PACKAGES[*]}"
   done
   wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
@@ -58,7 +58,7 @@ build_helpers() {
   local flags=(-std=c++20 -O2 -Wall -Wextra -Werror -municode -static)
   x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -o "$E2E/target.exe" "$HERE/target.cpp" ||
     die "cannot build target.exe"
-  x86_64-w64-mingw32-g++ "${flags[@]}" -o "$E2E/probe.exe" "$HERE/probe.cpp" || die "cannot build probe.exe"
+  x86_64-w64-mingw32-g++ "${flags[@]}" -o "$E2E/probe.exe" "$HERE/probe.cpp" -lversion || die "cannot build probe.exe"
 }
 
 # ------------------------------------------------------------------ waiting
@@ -106,8 +106,9 @@ winpath() {
 }
 
 # new_app NAME: a folder with its own copy of the launcher and of target.exe.
+# The launcher is started as APP_EXE from the folder START_IN.
 new_app() {
-  APP=$RUN/apps/$1
+  APP=$RUN/apps/$1 APP_EXE=pyxtern.exe START_IN=$RUN/apps/$1
   mkdir -p "$APP" && cp "$LAUNCHER_EXE" "$APP/pyxtern.exe" && cp "$E2E/target.exe" "$APP/target.exe" ||
     fail "cannot prepare $APP" || return 1
   TARGET=$(winpath "$APP/target.exe")
@@ -151,12 +152,12 @@ alive() {
   [ "$state" != Z ]
 }
 
-# start_launcher [ARGUMENT...]: starts the launcher of $APP from its folder,
-# as a double click does; sets PID. Whatever it starts inherits
+# start_launcher [ARGUMENT...]: starts the launcher of $APP, from its folder
+# as a double click does unless START_IN says otherwise; sets PID. Whatever it starts inherits
 # PYX_TARGET_LOG, so every copy of target.exe records its start in
 # $APP/launched.txt.
 start_launcher() {
-  (cd "$APP" && PYX_TARGET_LOG=$(winpath "$APP/launched.txt") exec wine pyxtern.exe "$@") >>"$APP/wine.log" 2>&1 &
+  (cd "$START_IN" && PYX_TARGET_LOG=$(winpath "$APP/launched.txt") exec wine "$APP_EXE" "$@") >>"$APP/wine.log" 2>&1 &
   PID=$!
   STARTED+=("$PID")
 }

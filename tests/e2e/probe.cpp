@@ -26,6 +26,9 @@
 //                                      in milliseconds when it was
 //   probe xid <title>                  the X11 window behind the window
 //   probe msgbox-xid <title>           the X11 window behind the message box
+//   probe version <file>               the file's version as its properties show it: the file
+//                                      version numbers, then the FileVersion and ProductVersion
+//                                      texts, one a line
 //
 // <title> selects the launcher: a window with that title that is not a message
 // box; the msgbox commands select the message box. Exit code 1 means the
@@ -34,6 +37,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -223,6 +227,37 @@ int listWindows() {
   return 0;
 }
 
+// What Windows reads from a program's version record, in the record's own
+// first language.
+int printVersion(const std::wstring& file) {
+  DWORD size = GetFileVersionInfoSizeW(file.c_str(), nullptr);
+  std::vector<char> record(size);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, record.data()) ||
+      !VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length))
+    return 1;
+  print(std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+        std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+        std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+        std::to_string(LOWORD(fixed->dwFileVersionLS)));
+  WORD* language = nullptr;
+  if (!VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&language),
+                      &length) ||
+      length < 2 * sizeof(WORD))
+    return 1;
+  wchar_t block[32];
+  swprintf(block, 32, L"\\StringFileInfo\\%04x%04x\\", language[0], language[1]);
+  for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+    wchar_t* text = nullptr;
+    if (!VerQueryValueW(record.data(), (block + std::wstring(name)).c_str(), reinterpret_cast<void**>(&text),
+                        &length))
+      return 1;
+    print(utf8(text));
+  }
+  return 0;
+}
+
 int run(const std::vector<std::wstring>& args) {
   if (args.empty()) return 2;
   const std::wstring& command = args[0];
@@ -232,6 +267,7 @@ int run(const std::vector<std::wstring>& args) {
   }
   if (command == L"windows") return listWindows();
   if (args.size() < 2) return 2;
+  if (command == L"version") return printVersion(args[1]);
   const std::wstring& title = args[1];
 
   if (command == L"wait-items" && args.size() >= 3) {

@@ -7,7 +7,8 @@
 # started) and the favourites file's bytes.
 #
 # Usage: tests/e2e/run.sh <build-dir>
-#   expects <build-dir>/win32/pyxtern.exe; works in <build-dir>/e2e/.
+#   expects <build-dir>/win32/pyxtern.exe and the release archive that
+#   ./package made of it in dist/; works in <build-dir>/e2e/.
 #   E2E_KEEP=1 keeps the run's Wine prefix and application folders.
 #
 # Prints one PASS/FAIL line per test and ends with "N passed, M failed";
@@ -22,7 +23,7 @@ BUILD=$(realpath -m "$1")
 source "$HERE/lib.sh"
 
 TESTS=()
-for tests_file in launcher registration settings; do source "$HERE/${tests_file}_tests.sh"; done
+for tests_file in launcher registration settings package; do source "$HERE/${tests_file}_tests.sh"; done
 
 # -------------------------------------------------------------------- main
 
