@@ -121,8 +121,9 @@ start_input_method() {
     detail "$(tail -3 "$RUN/uim-xim.log")"
     return 1
   fi
-  IM_VERSION="$IM_ENGINE: $(dpkg-query -W -f='${Package} ${Version}, ' uim-xim uim-anthy libanthy1)"
-  IM_VERSION=${IM_VERSION%, }
+  local version=(dpkg-query -W -f='${Version}')
+  IM_VERSION="input method uim-xim $("${version[@]}" uim-xim), engine $IM_ENGINE (uim-anthy"
+  IM_VERSION+=" $("${version[@]}" uim-anthy), libanthy1 $("${version[@]}" libanthy1))"
 }
 
 stop_input_method() {
