@@ -20,3 +20,7 @@ NATIVE_PACKAGES=(cmake make g++ libgtest-dev)
 # Packages that build the Windows program, run it under Wine in a virtual
 # display with Japanese fonts, and unpack its release archive.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales unzip)
+
+# A Japanese input method server for X and its conversion engine, through
+# which the Wine tests type names as users do.
+INPUT_METHOD_PACKAGES=(uim-xim uim-anthy)

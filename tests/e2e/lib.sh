@@ -45,10 +45,11 @@ source "$HERE/../../tools/ensure-packages.sh"
 source "$HERE/../../tools/wine-env.sh"
 
 install_prerequisites() {
-  ensure_packages "${WINDOWS_PACKAGES[@]}" || die "cannot install ${WINDOWS_PACKAGES[*]} (needs root or sudo)"
+  local packages=("${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}")
+  ensure_packages "${packages[@]}" || die "cannot install ${packages[*]} (needs root or sudo)"
   local tool
-  for tool in wine wineserver Xvfb xdotool xdpyinfo import iconv unzip x86_64-w64-mingw32-g++; do
-    command -v "$tool" >/dev/null || die "$tool is missing after installing ${WINDOWS_PACKAGES[*]}"
+  for tool in wine wineserver Xvfb xdotool xdpyinfo xprop import iconv unzip x86_64-w64-mingw32-g++ uim-xim; do
+    command -v "$tool" >/dev/null || die "$tool is missing after installing ${packages[*]}"
   done
   wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
 }
@@ -82,6 +83,7 @@ wait_for() {
 cleanup() {
   local pid
   for pid in "${STARTED[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  stop_input_method
   wine_stop
   if [ -n "$RUN" ] && [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
 }
@@ -95,6 +97,40 @@ start_wine() {
   acp=$(probe acp) || die "probe.exe does not run under Wine"
   [ "$acp" = 932 ] ||
     die "Wine's ANSI code page is '$acp', not 932 (LANG=$LANG; is the ja_JP.UTF-8 locale generated?)"
+}
+
+# ------------------------------------------------------------- input method
+
+# A Japanese input method on the virtual display: uim-xim with the Anthy
+# engine, pinned, since engines convert differently. Only launchers started
+# with XMODIFIERS=@im=uim use it. It keeps its settings and what it learns in
+# a home of this run, so every run converts alike. IM_VERSION names it.
+readonly IM_ENGINE=anthy-utf8
+IM_PID=''
+IM_VERSION=''
+
+input_method_announced() { xprop -root XIM_SERVERS 2>/dev/null | grep -q '@server=uim'; }
+
+# start_input_method: once a run; later calls find it running.
+start_input_method() {
+  if [ -n "$IM_PID" ] && alive "$IM_PID"; then return 0; fi
+  mkdir -p "$RUN/im-home" || fail "cannot create $RUN/im-home" || return 1
+  HOME=$RUN/im-home uim-xim --engine=$IM_ENGINE >>"$RUN/uim-xim.log" 2>&1 &
+  IM_PID=$!
+  if ! wait_for 15 "uim-xim to name itself in the root window's XIM_SERVERS" input_method_announced; then
+    detail "$(tail -3 "$RUN/uim-xim.log")"
+    return 1
+  fi
+  local version=(dpkg-query -W -f='${Version}')
+  IM_VERSION="input method uim-xim $("${version[@]}" uim-xim), engine $IM_ENGINE (uim-anthy"
+  IM_VERSION+=" $("${version[@]}" uim-anthy), libanthy1 $("${version[@]}" libanthy1))"
+}
+
+stop_input_method() {
+  [ -n "$IM_PID" ] || return 0
+  kill "$IM_PID" 2>/dev/null
+  wait "$IM_PID" 2>/dev/null
+  IM_PID=''
 }
 
 # ------------------------------------------------------- application folders

@@ -16,6 +16,8 @@
 //   probe dropped <title>              1 while that combo box's list is dropped down, else 0
 //   probe focus <title>                "combo" when the keyboard focus is in that combo box, "Edit N"
 //                                      in the window's N-th edit box, else the focused class
+//   probe selection <title>            start and end of the selection in the edit field that has
+//                                      the keyboard focus in that window
 //   probe geometry <title>             x y width height of the window, screen pixels
 //   probe drop-geometry <title>        the same for the combo box's dropped-down list
 //   probe center <title> <caption>     screen centre of the button with this caption
@@ -451,6 +453,18 @@ int run(const std::vector<std::wstring>& args) {
       return 0;
     }
     print(focus ? utf8(className(focus)) : "none");
+    return 0;
+  }
+
+  if (command == L"selection") {
+    HWND window = firstTopLevel(title, Kind::Launcher);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    DWORD_PTR selection = 0;
+    if (!window || !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus ||
+        !SendMessageTimeoutW(info.hwndFocus, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &selection))
+      return 1;
+    print(std::to_string(LOWORD(selection)) + " " + std::to_string(HIWORD(selection)));
     return 0;
   }
 
