@@ -198,6 +198,23 @@ TEST_F(FavouritesFile, RewriteThatFailsPartWayLeavesTheOldFileWhole) {
   EXPECT_FALSE(std::filesystem::exists(sim.directory() / "pyxtern.txt.tmp"));
 }
 
+TEST_F(FavouritesFile, RewritesGoThroughOneTemporaryFileThatStartUpClearsAway) {
+  namespace fs = std::filesystem;
+  // What a rewrite killed half-way leaves: its temporary file, beside the favourites.
+  const Bytes leftover(1 << 20, 'x');
+  sim.putFile("pyxtern.txt.tmp", leftover);
+  writeFavourites("a;C:\\a.txt\r\nb;C:\\b.txt\r\n");
+  startProgram();
+  EXPECT_FALSE(fs::exists(sim.directory() / "pyxtern.txt.tmp")) << "start-up removes the leftover";
+  // Killed again later: the next rewrite takes the same name, so leftovers never pile up.
+  sim.putFile("pyxtern.txt.tmp", leftover);
+  launch("b");
+  EXPECT_EQ(favourites(), padded("b", "C:\\b.txt") + padded("a", "C:\\a.txt"));
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(sim.directory())) files.push_back(entry.path().filename());
+  EXPECT_EQ(files, std::vector<std::string>{"pyxtern.txt"});
+}
+
 TEST_F(FavouritesFile, UnreadableFileIsReportedByTheReader) {
   writeFavourites("a;1\r\n");
   sim.denyAccess("pyxtern.txt");

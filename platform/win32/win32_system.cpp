@@ -257,8 +257,12 @@ void Win32Platform::replaceFile(const Text& path, const Bytes& content) {
   DWORD targetAttributes = GetFileAttributesW(wide(path));
   if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_READONLY))
     throwFileError(ERROR_ACCESS_DENIED);
-  wchar_t temporary[MAX_PATH];
-  if (!GetTempFileNameW(wide(directory), L"pyx", 0, temporary)) throwLastFileError();
+  // Always the same temporary name: a write cut short (the program killed
+  // half-way) leaves at most one such file, and the next write reuses it.
+  // An attribute it may have picked up would make the overwrite fail.
+  const Text temporaryPath = temporaryFileFor(path);
+  const wchar_t* temporary = wide(temporaryPath);
+  SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
   DWORD error = ERROR_SUCCESS;
   {
     FileHandle file(
