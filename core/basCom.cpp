@@ -102,6 +102,20 @@ void decodeEntries(const Bytes& content, const std::vector<ByteRange>& entries, 
   decoded.lines.assign(decoded.apart.begin(), decoded.apart.end());
 }
 
+// The start of a line, enough to find it in an editor. A line may be as long
+// as the file (one without line ends), and a message box has no use for more
+// than a glance of it.
+Text quoteOfLine(const Bytes& content, ByteRange line, const Platform& platform) {
+  constexpr std::size_t kQuotedCharacters = 40;
+  // A character takes at most two bytes: these decode to more characters
+  // than are quoted, a character cut in half at the end included.
+  const std::size_t bytes = std::min(line.end - line.begin, 4 * kQuotedCharacters);
+  Text quote = platform.fromAnsi(content.substr(line.begin, bytes));
+  if (quote.size() <= kQuotedCharacters) return quote;
+  quote.resize(kQuotedCharacters);
+  return quote + u"…";
+}
+
 bool endsWithLineEnd(std::string_view text) {
   if (text.empty()) return true;
   if (text.back() == '\r') return true;
@@ -189,10 +203,9 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
     case ScanEnd::Malformed: {
       // Closing without a word would leave the user guessing why the program
       // vanished; name the line to mend first.
-      Text line =
-          platform_.fromAnsi(content.substr(scan.stopper.begin, scan.stopper.end - scan.stopper.begin));
       platform_.messageBox(u"お気に入りファイルの読み込みを中止しました。\r\n" + path + u"\r\n" +
-                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" + line,
+                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" +
+                               quoteOfLine(content, scan.stopper, platform_),
                            mb::Critical, Text(formDeclaration(FormId::frmPyxtern).caption));
       platform_.unloadForm(ownerForm);
       return false;

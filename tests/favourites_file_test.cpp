@@ -85,18 +85,29 @@ TEST_F(FavouritesFile, ReadsTheLargestTableAndRefusesOneEntryMore) {
 }
 
 TEST_F(FavouritesFile, MalformedLineIsNamedAndTheProgramEndsWithTheFileUntouched) {
-  const std::string file = "a;1\r\nno semicolon here\r\nb;2\r\n";
-  writeFavourites(file);
-  startProgram();
-  ASSERT_EQ(sim.messageBoxes().size(), 1u);
-  std::string text = toUtf8(sim.messageBoxes()[0].prompt);
-  EXPECT_NE(text.find(appDir() + "\\pyxtern.txt"), std::string::npos) << text;
-  EXPECT_NE(text.find("2行目"), std::string::npos) << text;
-  EXPECT_NE(text.find("no semicolon here"), std::string::npos) << text;
-  EXPECT_EQ(sim.messageBoxes()[0].flags, mb::Critical);
-  EXPECT_TRUE(sim.programEnded());
-  EXPECT_FALSE(sim.trayIconShown());
-  EXPECT_EQ(favourites(), file);
+  // A line as long as the whole file (one without line ends) is quoted by its start only.
+  std::string huge;
+  for (int i = 0; i < 100'000; ++i) huge += "あいうx";
+  const struct {
+    std::string line, quoted;
+  } cases[] = {{"no semicolon here", "no semicolon here"},
+               {huge, "あいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうx…"}};
+  for (const auto& c : cases) {
+    SimDesktop desk;
+    const std::string file = "a;1\r\n" + c.line + "\r\nb;2\r\n";
+    desk.putFile("pyxtern.txt", desk.toAnsi(fromUtf8(file)));
+    Application program(desk);
+    program.run();
+    ASSERT_EQ(desk.messageBoxes().size(), 1u);
+    std::string text = toUtf8(desk.messageBoxes()[0].prompt);
+    EXPECT_NE(text.find(desk.directory().string() + "\\pyxtern.txt"), std::string::npos) << text;
+    EXPECT_NE(text.find("2行目"), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with(":\r\n" + c.quoted)) << text.substr(0, 300);  // the message's last line
+    EXPECT_EQ(desk.messageBoxes()[0].flags, mb::Critical);
+    EXPECT_TRUE(desk.programEnded());
+    EXPECT_FALSE(desk.trayIconShown());
+    EXPECT_EQ(desk.fileContent("pyxtern.txt"), desk.toAnsi(fromUtf8(file)));
+  }
 }
 
 TEST_F(FavouritesFile, HiddenOrSystemFileCountsAsMissing) {

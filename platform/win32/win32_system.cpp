@@ -194,9 +194,10 @@ Text Win32Platform::fromAnsi(const Bytes& bytes) const {
   if (bytes.empty()) return Text();
   const int length = static_cast<int>(bytes.size());
   int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(std::max(size, 0)) + 1);
-  if (size > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, buffer.data(), size);
-  return fromWide(buffer.data(), static_cast<std::size_t>(std::max(size, 0)));
+  // Straight into the text: a favourites file can be large.
+  Text text(static_cast<std::size_t>(std::max(size, 0)), u'\0');
+  if (size > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, win32::wideBuffer(text), size);
+  return text;
 }
 
 // ---------------------------------------------------------------- files
