@@ -128,6 +128,96 @@ test_bad_files_are_reported_or_read_and_never_changed() {
   }
 }
 
+# padded_after_launch FILE NAME: FILE as a launch of NAME rewrites it: that
+# favourite first, the others in their order, every name padded.
+padded_after_launch() {
+  awk -v want="$2" -v width="$NAME_WIDTH" 'BEGIN { RS = "\r\n"; ORS = "\r\n" }
+    { at = index($0, ";"); name = substr($0, 1, at - 1); sub(/ +$/, "", name)
+      line = sprintf("%-" width "s", name) ";" substr($0, at + 1) }
+    FNR == NR { if (name == want && !first) { first = FNR; print line }; next }
+    FNR != first { print line }' "$1" "$1"
+}
+
+# Killed while it rewrites its favourites after a launch, at three moments
+# (as the temporary file appears, half-way through it, once it is complete),
+# the program leaves the file whole, old or new; the next start leaves no
+# temporary file behind.
+test_killed_during_the_rewrite_the_file_stays_whole() {
+  new_app kills || return 1
+  local argument
+  argument=$(printf 'a%.0s' {1..16000})
+  # The program's path through the environment: awk -v would take its "\" as escapes.
+  T=$TARGET awk -v a="$argument" \
+    'BEGIN { for (i = 0; i < 500; i++) printf "f%04d;%s /%s\r\n", i, ENVIRON["T"], a }' >"$APP/pyxtern.txt"
+  local file=$APP/pyxtern.txt tmp=$APP/pyxtern.txt.tmp moment outcomes=() name inode size
+  listed() { [ "$(probe items "$TITLE" | wc -l)" = 500 ]; }
+  for moment in appears half complete; do
+    start_launcher && wait_for_window && wait_for 30 "the list of 500 favourites" listed || return 1
+    [ ! -e "$tmp" ] || fail "the start after a kill left the temporary file" || return 1
+    name=$(tail -n 1 "$file" | cut -d';' -f1 | tr -d ' ')
+    cp "$file" "$APP/old.txt" && padded_after_launch "$file" "$name" >"$APP/new.txt" || return 1
+    size=$(stat -c %s "$APP/new.txt")
+    inode=$(stat -c %i "$file")
+    launch "$name" || return 1
+    # Busy polling with one stat a round: the whole rewrite takes only some
+    # milliseconds.
+    reached() {
+      local now
+      now=($(stat -c '%i %s' "$file" "$tmp" 2>/dev/null))
+      [ "${now[0]}" != "$inode" ] && return 0 # too late: the new file is in place
+      [ ${#now[@]} = 4 ] || return 1
+      case $moment in
+        appears) return 0 ;;
+        half) [ "${now[3]}" -ge $((size / 2)) ] ;;
+        complete) [ "${now[3]}" -ge "$size" ] ;;
+      esac
+    }
+    local deadline=$(($(now_ms) + 15000))
+    until reached; do [ "$(now_ms)" -lt "$deadline" ] || fail "the rewrite did not reach the moment the temporary file $moment" || return 1; done
+    kill -9 "$PID"
+    wait "$PID" 2>/dev/null
+    if cmp -s "$file" "$APP/old.txt"; then
+      outcomes+=("$moment: old")
+    elif cmp -s "$file" "$APP/new.txt"; then
+      outcomes+=("$moment: new")
+    else
+      fail "killed when the temporary file $moment, pyxtern.txt is neither the old nor the new file" || return 1
+    fi
+    [ ! -e "$tmp" ] || outcomes[-1]+=" + temporary file"
+    stop_launchers
+  done
+  start_launcher && wait_for_window || return 1
+  [ ! -e "$tmp" ] || fail "the start after the last kill left the temporary file" || return 1
+  [ "$(find "$APP" -maxdepth 1 -name '*.tmp' | wc -l)" = 0 ] || fail "temporary files in the folder" || return 1
+  NOTE="kills of a $(($(stat -c %s "$file") / 1024)) kB rewrite, the file after each: $(printf '%s, ' "${outcomes[@]}")"
+  NOTE=${NOTE%, }
+}
+
+# With a program at C:\Program.exe, Windows tries it first for an unquoted
+# command line that starts "C:\Program Files\...". Neither a favourite in
+# such a folder nor the browser program of the settings may start it.
+test_program_in_a_folder_with_spaces_is_never_taken_for_c_program() {
+  new_app guess || return 1
+  local drive=$WINEPREFIX/drive_c folder="$WINEPREFIX/drive_c/Program Files/pyx rec"
+  local program='C:\Program Files\pyx rec\target.exe'
+  mkdir -p "$folder" && cp "$E2E/target.exe" "$folder/target.exe" && cp "$E2E/target.exe" "$drive/Program.exe" ||
+    fail "cannot place the recorders" || return 1
+  printf '[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=%s\r\n' "$program" >"$APP/Tesmora.ini"
+  write_favourites "plain;$program /p" "quoted;\"$program\" /q" 'folder;C:\Program Files\pyx rec' || return 1
+  # Each recorder logs beside itself, so the log tells which program ran.
+  ln -s "$folder/launched.txt" "$APP/launched.txt"
+  (cd "$APP" && exec wine pyxtern.exe) >>"$APP/wine.log" 2>&1 &
+  PID=$!
+  STARTED+=("$PID")
+  wait_for_window || return 1
+  launch plain && expect_started 1 "$program" /p || return 1
+  launch quoted && expect_started 2 "$program" /q || return 1
+  launch folder && expect_started 3 "$program" 'C:\Program Files\pyx rec' || return 1
+  [ ! -e "$drive/launched.txt" ] || fail "C:\\Program.exe was started: $(cat "$drive/launched.txt")"
+}
+
 TESTS+=(
   test_bad_files_are_reported_or_read_and_never_changed
+  test_killed_during_the_rewrite_the_file_stays_whole
+  test_program_in_a_folder_with_spaces_is_never_taken_for_c_program
 )
