@@ -1,5 +1,6 @@
 #include "core/basCom.h"
 
+#include <utility>
 #include <vector>
 
 #include "core/vb_error.h"
@@ -79,12 +80,16 @@ struct DecodedEntries {
   std::vector<TextView> lines;  // into one of them
 };
 
-void decodeEntries(const Bytes& content, const std::vector<ByteRange>& entries, const Platform& platform,
+// Takes the file's bytes, decodes them where they are and frees them on
+// return: a large file is not held a third time.
+void decodeEntries(Bytes content, const std::vector<ByteRange>& entries, const Platform& platform,
                    DecodedEntries& decoded) {
   if (entries.empty()) return;
   decoded.lines.reserve(entries.size());
   const std::size_t first = entries.front().begin;
-  decoded.text = platform.fromAnsi(content.substr(first, entries.back().end - first));
+  content.resize(entries.back().end);
+  content.erase(0, first);
+  decoded.text = platform.fromAnsi(content);
   const TextView text = decoded.text;
   std::size_t pos = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -98,7 +103,7 @@ void decodeEntries(const Bytes& content, const std::vector<ByteRange>& entries, 
   if (decoded.lines.size() == entries.size()) return;
   decoded.lines.clear();
   for (const ByteRange& line : entries)
-    decoded.apart.push_back(platform.fromAnsi(content.substr(line.begin, line.end - line.begin)));
+    decoded.apart.push_back(platform.fromAnsi(content.substr(line.begin - first, line.end - line.begin)));
   decoded.lines.assign(decoded.apart.begin(), decoded.apart.end());
 }
 
@@ -177,8 +182,10 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
   Text path = favouritesFilePath();
   Bytes content = platform_.readFile(path);
   ScanResult scan = scanFavourites(content);
+  const Text malformedLine =
+      scan.end == ScanEnd::Malformed ? quoteOfLine(content, scan.stopper, platform_) : Text();
   DecodedEntries decoded;
-  decodeEntries(content, scan.entries, platform_, decoded);
+  decodeEntries(std::move(content), scan.entries, platform_, decoded);
   const std::vector<TextView>& lines = decoded.lines;
   std::vector<TextView> names;  // into the table
   names.reserve(lines.size());
@@ -204,8 +211,7 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
       // Closing without a word would leave the user guessing why the program
       // vanished; name the line to mend first.
       platform_.messageBox(u"お気に入りファイルの読み込みを中止しました。\r\n" + path + u"\r\n" +
-                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" +
-                               quoteOfLine(content, scan.stopper, platform_),
+                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" + malformedLine,
                            mb::Critical, Text(formDeclaration(FormId::frmPyxtern).caption));
       platform_.unloadForm(ownerForm);
       return false;
