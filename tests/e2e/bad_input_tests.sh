@@ -163,6 +163,7 @@ test_killed_during_the_rewrite_the_file_stays_whole() {
     # milliseconds.
     reached() {
       local now
+      # shellcheck disable=SC2207 # two numbers a file, split on purpose
       now=($(stat -c '%i %s' "$file" "$tmp" 2>/dev/null))
       [ "${now[0]}" != "$inode" ] && return 0 # too late: the new file is in place
       [ ${#now[@]} = 4 ] || return 1
@@ -173,7 +174,9 @@ test_killed_during_the_rewrite_the_file_stays_whole() {
       esac
     }
     local deadline=$(($(now_ms) + 15000))
-    until reached; do [ "$(now_ms)" -lt "$deadline" ] || fail "the rewrite did not reach the moment the temporary file $moment" || return 1; done
+    until reached; do
+      [ "$(now_ms)" -lt "$deadline" ] || fail "the rewrite never reached: the temporary file $moment" || return 1
+    done
     kill -9 "$PID"
     wait "$PID" 2>/dev/null
     if cmp -s "$file" "$APP/old.txt"; then
