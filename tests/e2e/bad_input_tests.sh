@@ -57,6 +57,13 @@ bad_file_held_open_by_another_program() {
   wait_for 15 "another program to hold pyxtern.txt" holds || return 1
   OUTCOME='70|*|書き込みできません。|works'
 }
+bad_hotkey_code_of_70000_digits() {
+  write_favourites "ok;$TARGET /a" || return 1
+  printf '[Start]\r\nCtrl=1\r\nKey=%s\r\n[Small]\r\nCtrl=1\r\nshift=1\r\nKey=113\r\n' "$(printf '9%.0s' {1..70000})" \
+    >"$APP/Tesmora.ini"
+  BOX_TITLE='Iniファイル取得処理'
+  OUTCOME='6|pGet_Start_Atom|オーバーフローしました。|works'
+}
 bad_settings_file_of_random_bytes() {
   write_favourites "ok;$TARGET /a" || return 1
   LC_ALL=C awk 'BEGIN { srand(10); for (i = 0; i < 4096; i++) printf "%c", int(rand() * 256) }' >"$APP/Tesmora.ini"
@@ -90,13 +97,13 @@ try_bad_file() {
     TOOK=$(($(now_ms) - started))
     no_message_box || fail "it reported: $(probe msgbox "$TITLE" | tr -d '\r' | paste -sd '|')" || return 1
   else
-    wait_for 30 "a message box titled $TITLE" has_message_box || {
+    wait_for 30 "a message box titled ${BOX_TITLE:-$TITLE}" has_message_box || {
       alive "$PID" || REASON="the launcher ended without a message"
       return 1
     }
     TOOK=$(($(now_ms) - started))
     message_reads "${OUTCOME%|*}" || return 1
-    box=$(probe msgbox-xid "$TITLE") && shot_window "$box" "bad-file-$case.png"
+    box=$(probe msgbox-xid "${BOX_TITLE:-$TITLE}") && shot_window "$box" "bad-file-$case.png"
     answer_message_box || return 1
     if [ "${OUTCOME##*|}" = ends ]; then
       expect_exit "$PID" "the message" || return 1
@@ -110,8 +117,10 @@ try_bad_file() {
 test_bad_files_are_reported_or_read_and_never_changed() {
   local case tried=0 failed=() times=()
   for case in invalid_shift_jis nul_bytes long_line_without_semicolon utf8_byte_order_mark directory_in_its_place \
-    40000_entries read_only_file file_held_open_by_another_program settings_file_of_random_bytes; do
+    40000_entries read_only_file file_held_open_by_another_program settings_file_of_random_bytes \
+    hotkey_code_of_70000_digits; do
     tried=$((tried + 1))
+    BOX_TITLE=
     if try_bad_file "$case"; then
       times+=("$case $(awk -v ms="$TOOK" 'BEGIN { printf "%.1fs", ms / 1000 }')")
     else
