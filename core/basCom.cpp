@@ -1,5 +1,6 @@
 #include "core/basCom.h"
 
+#include <utility>
 #include <vector>
 
 #include "core/vb_error.h"
@@ -79,12 +80,16 @@ struct DecodedEntries {
   std::vector<TextView> lines;  // into one of them
 };
 
-void decodeEntries(const Bytes& content, const std::vector<ByteRange>& entries, const Platform& platform,
+// Takes the file's bytes, decodes them where they are and frees them on
+// return: a large file is not held a third time.
+void decodeEntries(Bytes content, const std::vector<ByteRange>& entries, const Platform& platform,
                    DecodedEntries& decoded) {
   if (entries.empty()) return;
   decoded.lines.reserve(entries.size());
   const std::size_t first = entries.front().begin;
-  decoded.text = platform.fromAnsi(content.substr(first, entries.back().end - first));
+  content.resize(entries.back().end);
+  content.erase(0, first);
+  decoded.text = platform.fromAnsi(content);
   const TextView text = decoded.text;
   std::size_t pos = 0;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -98,8 +103,22 @@ void decodeEntries(const Bytes& content, const std::vector<ByteRange>& entries, 
   if (decoded.lines.size() == entries.size()) return;
   decoded.lines.clear();
   for (const ByteRange& line : entries)
-    decoded.apart.push_back(platform.fromAnsi(content.substr(line.begin, line.end - line.begin)));
+    decoded.apart.push_back(platform.fromAnsi(content.substr(line.begin - first, line.end - line.begin)));
   decoded.lines.assign(decoded.apart.begin(), decoded.apart.end());
+}
+
+// The start of a line, enough to find it in an editor. A line may be as long
+// as the file (one without line ends), and a message box has no use for more
+// than a glance of it.
+Text quoteOfLine(const Bytes& content, ByteRange line, const Platform& platform) {
+  constexpr std::size_t kQuotedCharacters = 40;
+  // A character takes at most two bytes: these decode to more characters
+  // than are quoted, a character cut in half at the end included.
+  const std::size_t bytes = std::min(line.end - line.begin, 4 * kQuotedCharacters);
+  Text quote = platform.fromAnsi(content.substr(line.begin, bytes));
+  if (quote.size() <= kQuotedCharacters) return quote;
+  quote.resize(kQuotedCharacters);
+  return quote + u"…";
 }
 
 bool endsWithLineEnd(std::string_view text) {
@@ -142,6 +161,15 @@ void basCom::pCheckOkiniFile() {
   Text path = favouritesFilePath();
   gblnOkiniFile = platform_.findNormalFile(path);
   if (gblnOkiniFile) platform_.setFileAttributes(path, attr::Normal);
+  // A rewrite cut short (the program killed half-way) leaves its temporary
+  // file, as large as the favourites file. The next rewrite would reuse it,
+  // but the user should not find it lying about until then.
+  const Text leftover = temporaryFileFor(path);
+  try {
+    if (platform_.findNormalFile(leftover)) platform_.deleteFile(leftover);
+  } catch (const RuntimeError&) {
+    // One that cannot go now (another program holds it) harms nothing.
+  }
 }
 
 bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
@@ -154,8 +182,10 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
   Text path = favouritesFilePath();
   Bytes content = platform_.readFile(path);
   ScanResult scan = scanFavourites(content);
+  const Text malformedLine =
+      scan.end == ScanEnd::Malformed ? quoteOfLine(content, scan.stopper, platform_) : Text();
   DecodedEntries decoded;
-  decodeEntries(content, scan.entries, platform_, decoded);
+  decodeEntries(std::move(content), scan.entries, platform_, decoded);
   const std::vector<TextView>& lines = decoded.lines;
   std::vector<TextView> names;  // into the table
   names.reserve(lines.size());
@@ -180,10 +210,8 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
     case ScanEnd::Malformed: {
       // Closing without a word would leave the user guessing why the program
       // vanished; name the line to mend first.
-      Text line =
-          platform_.fromAnsi(content.substr(scan.stopper.begin, scan.stopper.end - scan.stopper.begin));
       platform_.messageBox(u"お気に入りファイルの読み込みを中止しました。\r\n" + path + u"\r\n" +
-                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" + line,
+                               decimal(scan.lineNumber) + u"行目に「;」がありません:\r\n" + malformedLine,
                            mb::Critical, Text(formDeclaration(FormId::frmPyxtern).caption));
       platform_.unloadForm(ownerForm);
       return false;

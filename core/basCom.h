@@ -85,7 +85,8 @@ class basCom {
   // procedure's trap reports. ---
 
   // Start-up: sets gblnOkiniFile from a normal-file search and resets the
-  // file's attributes to normal when found.
+  // file's attributes to normal when found; removes what an interrupted
+  // rewrite left beside it.
   void pCheckOkiniFile();
 
   // Clears `list`, then (while the file exists) reads entries from the top of

@@ -223,7 +223,17 @@ void basSetPgm::mLoadHotKey(std::int16_t index, const Text& ctrl, const Text& al
   if (trimSpaces(ctrl) == u"1") held += kCtrl;
   if (trimSpaces(alt) == u"1") held += kAlt;
   if (trimSpaces(shift) == u"1") held += kShift;
-  auto keyCode = static_cast<std::int16_t>(parseInteger(key, -32768, 32767));
+  std::int16_t keyCode = 0;
+  try {
+    keyCode = static_cast<std::int16_t>(parseInteger(key, -32768, 32767));
+  } catch (const RuntimeError& error) {
+    // A stored key that is no key code (a file edited by hand) is reported,
+    // and its box waits for a new key; the other settings still load, so
+    // that saving does not overwrite them with the window's defaults.
+    trap_.report(u"mSet_Data", error);
+    app_.platform.setControlText(hotKeyBox(index), kNone);
+    return;
+  }
   pfrmSetPgm_txtHotKey_Def_KeyDown(keyCode, held, index);
 }
 

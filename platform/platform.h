@@ -119,6 +119,11 @@ inline constexpr std::uint32_t Delete = 2;
 using WindowProcHook = std::function<std::intptr_t(std::intptr_t hwnd, std::uint32_t message,
                                                    std::uintptr_t wParam, std::intptr_t lParam)>;
 
+// The one temporary file beside `path` that a replacement goes through.
+inline Text temporaryFileFor(const Text& path) {
+  return path + u".tmp";
+}
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -200,7 +205,9 @@ class Platform {
   virtual void setFileAttributes(const Text& path, std::uint32_t attributes) = 0;
   virtual Bytes readFile(const Text& path) = 0;
   // Replaces (or creates) the file with `content` in one step: after a
-  // failure the previous file is still there, unchanged.
+  // failure the previous file is still there, unchanged. The content is
+  // written to temporaryFileFor(path) first, overwriting what an interrupted
+  // write left there.
   virtual void replaceFile(const Text& path, const Bytes& content) = 0;
   virtual void deleteFile(const Text& path) = 0;
 

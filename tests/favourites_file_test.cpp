@@ -85,18 +85,29 @@ TEST_F(FavouritesFile, ReadsTheLargestTableAndRefusesOneEntryMore) {
 }
 
 TEST_F(FavouritesFile, MalformedLineIsNamedAndTheProgramEndsWithTheFileUntouched) {
-  const std::string file = "a;1\r\nno semicolon here\r\nb;2\r\n";
-  writeFavourites(file);
-  startProgram();
-  ASSERT_EQ(sim.messageBoxes().size(), 1u);
-  std::string text = toUtf8(sim.messageBoxes()[0].prompt);
-  EXPECT_NE(text.find(appDir() + "\\pyxtern.txt"), std::string::npos) << text;
-  EXPECT_NE(text.find("2行目"), std::string::npos) << text;
-  EXPECT_NE(text.find("no semicolon here"), std::string::npos) << text;
-  EXPECT_EQ(sim.messageBoxes()[0].flags, mb::Critical);
-  EXPECT_TRUE(sim.programEnded());
-  EXPECT_FALSE(sim.trayIconShown());
-  EXPECT_EQ(favourites(), file);
+  // A line as long as the whole file (one without line ends) is quoted by its start only.
+  std::string huge;
+  for (int i = 0; i < 100'000; ++i) huge += "あいうx";
+  const struct {
+    std::string line, quoted;
+  } cases[] = {{"no semicolon here", "no semicolon here"},
+               {huge, "あいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうx…"}};
+  for (const auto& c : cases) {
+    SimDesktop desk;
+    const std::string file = "a;1\r\n" + c.line + "\r\nb;2\r\n";
+    desk.putFile("pyxtern.txt", desk.toAnsi(fromUtf8(file)));
+    Application program(desk);
+    program.run();
+    ASSERT_EQ(desk.messageBoxes().size(), 1u);
+    std::string text = toUtf8(desk.messageBoxes()[0].prompt);
+    EXPECT_NE(text.find(desk.directory().string() + "\\pyxtern.txt"), std::string::npos) << text;
+    EXPECT_NE(text.find("2行目"), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with(":\r\n" + c.quoted)) << text.substr(0, 300);  // the message's last line
+    EXPECT_EQ(desk.messageBoxes()[0].flags, mb::Critical);
+    EXPECT_TRUE(desk.programEnded());
+    EXPECT_FALSE(desk.trayIconShown());
+    EXPECT_EQ(desk.fileContent("pyxtern.txt"), desk.toAnsi(fromUtf8(file)));
+  }
 }
 
 TEST_F(FavouritesFile, HiddenOrSystemFileCountsAsMissing) {
@@ -196,6 +207,23 @@ TEST_F(FavouritesFile, RewriteThatFailsPartWayLeavesTheOldFileWhole) {
             "61\r\npfrmPyxtern_cmdOK_Click\r\nディスクの空き容量が不足しています。");
   EXPECT_TRUE(sim.callsTo("shellExecute").empty()) << "nothing starts after a failed rewrite";
   EXPECT_FALSE(std::filesystem::exists(sim.directory() / "pyxtern.txt.tmp"));
+}
+
+TEST_F(FavouritesFile, RewritesGoThroughOneTemporaryFileThatStartUpClearsAway) {
+  namespace fs = std::filesystem;
+  // What a rewrite killed half-way leaves: its temporary file, beside the favourites.
+  const Bytes leftover(1 << 20, 'x');
+  sim.putFile("pyxtern.txt.tmp", leftover);
+  writeFavourites("a;C:\\a.txt\r\nb;C:\\b.txt\r\n");
+  startProgram();
+  EXPECT_FALSE(fs::exists(sim.directory() / "pyxtern.txt.tmp")) << "start-up removes the leftover";
+  // Killed again later: the next rewrite takes the same name, so leftovers never pile up.
+  sim.putFile("pyxtern.txt.tmp", leftover);
+  launch("b");
+  EXPECT_EQ(favourites(), padded("b", "C:\\b.txt") + padded("a", "C:\\a.txt"));
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(sim.directory())) files.push_back(entry.path().filename());
+  EXPECT_EQ(files, std::vector<std::string>{"pyxtern.txt"});
 }
 
 TEST_F(FavouritesFile, UnreadableFileIsReportedByTheReader) {

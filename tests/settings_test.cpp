@@ -174,17 +174,26 @@ INSTANTIATE_TEST_SUITE_P(
                       HotKeyCase{"empty_key_leaves_it_unregistered", "Ctrl=1\r\nKey=\r\n", ""}),
     NameFromWhat{});
 
-TEST(SettingsLoad, NonNumericKeyIsReportedAndTheRestStillLoads) {
-  SimDesktop sim;
-  sim.putFile("Tesmora.ini", "[Start]\r\nKey=F1\r\n[Small]\r\nKey=113\r\n[OPEN_TYPE]\r\nTYEP=0\r\n");
-  Application app(sim);
-  app.run();
-  ASSERT_EQ(sim.messageBoxes().size(), 1u);
-  EXPECT_EQ(toUtf8(sim.messageBoxes()[0].prompt), "13\r\npGet_Start_Atom\r\n型が一致しません。");
-  EXPECT_EQ(toUtf8(sim.messageBoxes()[0].title), kIniTitle);
-  EXPECT_EQ(sim.callsTo("registerHotKey").size(), 1u);
-  EXPECT_EQ(sim.callsTo("hookWindowProc").size(), 1u);
-  EXPECT_EQ(toUtf8(app.com.gstrOpenType), "0");
+TEST(SettingsLoad, KeyThatIsNoKeyCodeIsReportedAndTheRestStillLoads) {
+  const struct {
+    std::string key, message;
+  } cases[] = {{"F1", "13\r\npGet_Start_Atom\r\n型が一致しません。"},
+               {"99999999999999999999", "6\r\npGet_Start_Atom\r\nオーバーフローしました。"},
+               {std::string(70'000, '7'), "6\r\npGet_Start_Atom\r\nオーバーフローしました。"}};
+  for (const auto& c : cases) {
+    SimDesktop sim;
+    sim.putFile("Tesmora.ini",
+                "[Start]\r\nKey=" + c.key + "\r\n[Small]\r\nKey=113\r\n[OPEN_TYPE]\r\nTYEP=0\r\n");
+    Application app(sim);
+    app.run();
+    ASSERT_EQ(sim.messageBoxes().size(), 1u) << c.key.substr(0, 20);
+    EXPECT_EQ(toUtf8(sim.messageBoxes()[0].prompt), c.message);
+    EXPECT_EQ(toUtf8(sim.messageBoxes()[0].title), kIniTitle);
+    EXPECT_EQ(sim.callsTo("registerHotKey").size(), 1u);
+    EXPECT_EQ(sim.callsTo("hookWindowProc").size(), 1u);
+    EXPECT_EQ(toUtf8(app.com.gstrOpenType), "0");
+    EXPECT_FALSE(sim.programEnded());
+  }
 }
 
 TEST(SettingsLoad, HiddenFileCountsAsMissingAndKeepsItsAttributes) {

@@ -148,6 +148,25 @@ TEST_F(SettingsWindow, FirstOpeningWithoutAFileShowsNoneAndSavesTheChoices) {
   EXPECT_EQ(writes(), std::vector<std::string>{"FORM.CLOSE=0"}) << "nothing for a box without a key";
 }
 
+TEST_F(SettingsWindow, StoredKeyThatIsNoKeyCodeIsReportedAndTheRestLoads) {
+  sim.putFile(
+      "Tesmora.ini",
+      "[Start]\r\nKey=99999999999999999999\r\n[Small]\r\nCtrl=1\r\nshift=1\r\nKey=113\r\n[OPEN_TYPE]\r\n"
+      "TYEP=1\r\n[FORM]\r\nCLOSE=1\r\n");
+  startProgram();
+  inSettingsWindow([&] {
+    ASSERT_EQ(messages(), (std::vector<std::string>{"6\r\npGet_Start_Atom\r\nオーバーフローしました。",
+                                                    "6\r\nmSet_Data\r\nオーバーフローしました。"}));
+    EXPECT_EQ(text(kCallUpBox) + "|" + text(kMinimiseBox), "なし|Ctrl + Sift + F2");
+    EXPECT_TRUE(sim.optionValue(kExploreType));
+    EXPECT_TRUE(sim.optionValue(kStaysOpen));
+    sim.click({kSettings, "cmdOK"});
+  });
+  EXPECT_EQ(writes(),
+            (std::vector<std::string>{"Small.Ctrl=1", "Small.Alt=0", "Small.shift=1", "Small.Key=113"}))
+      << "the unusable key and the loaded choices stay as they are";
+}
+
 TEST_F(SettingsWindow, SaveWithoutChangesWritesOnlyTheHotkeysAndTheLoadedFormIsShown) {
   sim.putFile("Tesmora.ini", kFullSettings);
   startProgram();

@@ -105,8 +105,7 @@ static void writeAtomically(const fs::path& file, const Bytes& content,
   if (fs::exists(file) && existing != attributes.end() && (existing->second & attr::ReadOnly)) {
     raiseError(ErrPathFileAccess);
   }
-  fs::path temporary = file;
-  temporary += ".tmp";
+  const fs::path temporary = fs::path(toUtf8(temporaryFileFor(fromUtf8(file.string()))));
   std::size_t writable = diskFullAfter ? std::min(*diskFullAfter, content.size()) : content.size();
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

@@ -195,9 +195,10 @@ Text Win32Platform::fromAnsi(const Bytes& bytes) const {
   if (bytes.empty()) return Text();
   const int length = static_cast<int>(bytes.size());
   int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(std::max(size, 0)) + 1);
-  if (size > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, buffer.data(), size);
-  return fromWide(buffer.data(), static_cast<std::size_t>(std::max(size, 0)));
+  // Straight into the text: a favourites file can be large.
+  Text text(static_cast<std::size_t>(std::max(size, 0)), u'\0');
+  if (size > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, win32::wideBuffer(text), size);
+  return text;
 }
 
 // ---------------------------------------------------------------- files
@@ -258,8 +259,12 @@ void Win32Platform::replaceFile(const Text& path, const Bytes& content) {
   DWORD targetAttributes = GetFileAttributesW(wide(path));
   if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_READONLY))
     throwFileError(ERROR_ACCESS_DENIED);
-  wchar_t temporary[MAX_PATH];
-  if (!GetTempFileNameW(wide(directory), L"pyx", 0, temporary)) throwLastFileError();
+  // Always the same temporary name: a write cut short (the program killed
+  // half-way) leaves at most one such file, and the next write reuses it.
+  // An attribute it may have picked up would make the overwrite fail.
+  const Text temporaryPath = temporaryFileFor(path);
+  const wchar_t* temporary = wide(temporaryPath);
+  SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
   DWORD error = ERROR_SUCCESS;
   {
     FileHandle file(

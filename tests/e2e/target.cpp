@@ -47,6 +47,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     UINT key = wcstoul(end, nullptr, 10);
     if (!RegisterHotKey(nullptr, 1, modifiers, key)) return 4;
   }
+  // "--hold-file PATH": stands for another program that holds a file open
+  // without sharing it. It records its start only once it holds the file,
+  // then waits until it is ended.
+  const wchar_t* held = wcsstr(GetCommandLineW(), L"--hold-file ");
+  if (held) {
+    HANDLE file = CreateFileW(held + 12, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 5;
+  }
   std::string line = utf8(GetCommandLineW()) + "\n";
   // FILE_APPEND_DATA makes the single write land whole at the end, so a test
   // that polls the file never sees half a line.
@@ -58,6 +66,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   CloseHandle(file);
   if (!ok || written != line.size()) return 3;
   MSG message;
-  while (hold && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  while ((hold || held) && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
   return 0;
 }

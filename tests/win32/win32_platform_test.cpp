@@ -185,6 +185,11 @@ void testFiles(pyx::Win32Platform& platform) {
   platform.replaceFile(file, "second\r\n");
   check(platform.readFile(file) == "second\r\n", "a replaced file holds the new content");
   check(filesIn(dir) == std::vector<Text>{u"pyxtern.txt"}, "no temporary file is left behind");
+  // What a write killed half-way leaves, even marked read-only, is reused.
+  platform.replaceFile(file + u".tmp", "leftover of an interrupted write");
+  platform.setFileAttributes(file + u".tmp", pyx::attr::ReadOnly);
+  platform.replaceFile(file, "second\r\n");
+  check(filesIn(dir) == std::vector<Text>{u"pyxtern.txt"}, "a leftover temporary file is reused");
   check(platform.findNormalFile(file), "a normal file is found");
 
   platform.setFileAttributes(file, pyx::attr::ReadOnly);
