@@ -161,14 +161,16 @@ void basCom::pCheckOkiniFile() {
   Text path = favouritesFilePath();
   gblnOkiniFile = platform_.findNormalFile(path);
   if (gblnOkiniFile) platform_.setFileAttributes(path, attr::Normal);
-  // A rewrite cut short (the program killed half-way) leaves its temporary
-  // file, as large as the favourites file. The next rewrite would reuse it,
+  // A write cut short (the program killed half-way) leaves its temporary
+  // file, as large as the file it replaces. The next write would reuse it,
   // but the user should not find it lying about until then.
-  const Text leftover = temporaryFileFor(path);
-  try {
-    if (platform_.findNormalFile(leftover)) platform_.deleteFile(leftover);
-  } catch (const RuntimeError&) {
-    // One that cannot go now (another program holds it) harms nothing.
+  for (const Text& file : {path, settingsFilePath()}) {
+    const Text leftover = temporaryFileFor(file);
+    try {
+      if (platform_.findNormalFile(leftover)) platform_.deleteFile(leftover);
+    } catch (const RuntimeError&) {
+      // One that cannot go now (another program holds it) harms nothing.
+    }
   }
 }
 

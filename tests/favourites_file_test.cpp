@@ -214,9 +214,11 @@ TEST_F(FavouritesFile, RewritesGoThroughOneTemporaryFileThatStartUpClearsAway) {
   // What a rewrite killed half-way leaves: its temporary file, beside the favourites.
   const Bytes leftover(1 << 20, 'x');
   sim.putFile("pyxtern.txt.tmp", leftover);
+  sim.putFile("Tesmora.ini.tmp", "[Start]\r\n");  // the settings are written the same way
   writeFavourites("a;C:\\a.txt\r\nb;C:\\b.txt\r\n");
   startProgram();
   EXPECT_FALSE(fs::exists(sim.directory() / "pyxtern.txt.tmp")) << "start-up removes the leftover";
+  EXPECT_FALSE(fs::exists(sim.directory() / "Tesmora.ini.tmp"));
   // Killed again later: the next rewrite takes the same name, so leftovers never pile up.
   sim.putFile("pyxtern.txt.tmp", leftover);
   launch("b");

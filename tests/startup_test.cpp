@@ -44,6 +44,7 @@ TEST_F(Startup, RunsItsStepsInOrder) {
       "findNormalFile(<dir>\\pyxtern.txt)",
       "setFileAttributes(<dir>\\pyxtern.txt, 0)",
       "findNormalFile(<dir>\\pyxtern.txt.tmp)",
+      "findNormalFile(<dir>\\Tesmora.ini.tmp)",
       "setDefaultButton(frmPyxtern.cmdOK)",
       "shellNotifyIcon(0, 88, " + hwnd + ", 1, 7, 512, " +
           std::to_string(sim.formIconHandle(FormId::frmPyxtern)) + ", pyxtern)",
