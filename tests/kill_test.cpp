@@ -42,18 +42,26 @@ TEST(Kills, LeaveTheFileWholeAndTheNextStartCleansUp) {
   std::mt19937 random(7);
   int midWrite = 0;
   for (int kill = 0; kill < kKills; ++kill) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       // Launches one favourite after another until killed.
       Application app(sim);
       app.run();
+      [[maybe_unused]] auto told = write(ready[1], "r", 1);
       for (int n = 0;; ++n) {
         sim.type(kNameBox, fromUtf8("お気に入り" + std::to_string(n * 37 % kFavourites)));
         sim.pressKey(13);
       }
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+    // The kill lands somewhere in the launches, after the start.
+    char started;
+    ASSERT_EQ(read(ready[0], &started, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
     ::kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
 
