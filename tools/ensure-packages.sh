@@ -20,3 +20,6 @@ NATIVE_PACKAGES=(cmake make g++ libgtest-dev)
 # Packages that build the Windows program and run it under Wine in a virtual
 # display with Japanese fonts.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales)
+
+# Packages the fuzz targets need: clang and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
