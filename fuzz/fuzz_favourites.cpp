@@ -44,7 +44,7 @@ struct Reading {
 Reading readFavourites(const Bytes& bytes, const Platform& platform) {
   Reading r;
   std::size_t pos = 0;
-  while (pos < bytes.size() && r.rest.empty()) {
+  while (pos < bytes.size()) {
     const std::size_t start = pos;
     std::size_t end = bytes.find('\r', start);
     if (end == Bytes::npos) end = bytes.size();

@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view section = kSections[choice % kSections.size()];
   const std::string_view key = kKeys[(choice / kSections.size()) % kKeys.size()];
   const Value& value = kValues[(choice >> 5) % kValues.size()];
-  // One input in eight stands for a missing file.
+  // Without file bytes, one choice in eight stands for a missing file.
   std::optional<std::string> file;
   if (size > 1 || choice % 8 != 7) file.emplace(reinterpret_cast<const char*>(data) + 1, size - 1);
 
