@@ -24,3 +24,6 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagem
 # A Japanese input method server for X and its conversion engine, through
 # which the Wine tests type names as users do.
 INPUT_METHOD_PACKAGES=(uim-xim uim-anthy)
+
+# Packages the fuzz targets need: clang and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
