@@ -284,6 +284,7 @@ std::int16_t basSetPgm::mData_IniSet() {
   bool saved = true;
   bool wrote = false;
   std::optional<Bytes> before;
+  const Text openTypeBefore = mstrOldOpenType, formCloseBefore = mstrOldFormClose;
   const Text path = app_.com.settingsFilePath();
   const std::int16_t finished = trap_.run(u"mData_IniSet", [&] {
     Platform& platform = app_.platform;
@@ -333,6 +334,10 @@ std::int16_t basSetPgm::mData_IniSet() {
   });
   if (finished != kTrue) saved = false;
   if (!saved && wrote) {
+    // What the window remembers as stored goes back too, so that saving
+    // again writes every choice.
+    mstrOldOpenType = openTypeBefore;
+    mstrOldFormClose = formCloseBefore;
     trap_.run(u"mData_IniSet", [&] {
       if (before)
         app_.platform.replaceFile(path, *before);

@@ -255,6 +255,23 @@ TEST_F(SettingsWindow, CancelAtTheBrowserQuestionDuringApplyKeepsTheWindowAndRel
   EXPECT_EQ(writes(), std::vector<std::string>{"OPEN_TYPE.TYEP=0"});
 }
 
+TEST_F(SettingsWindow, SaveThatFailsPartWayPutsTheFileBackAndTheNextSaveWritesEveryChoice) {
+  const std::string before = "[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n";
+  sim.putFile("Tesmora.ini", before);
+  startProgram();
+  inSettingsWindow([&] {
+    sim.click(kExploreType);
+    sim.failWritesAfter(before.size());  // the folder type is written, the close setting is not
+    sim.click({kSettings, "cmdOK"});
+    EXPECT_EQ(settings(), before);
+    ASSERT_TRUE(sim.isFormLoaded(kSettings));
+    sim.click({kSettings, "cmdOK"});
+  });
+  EXPECT_EQ(messages(),
+            std::vector<std::string>{"61\r\npSetIniFileItem\r\nディスクの空き容量が不足しています。"});
+  EXPECT_EQ(settings(), "[OPEN_TYPE]\r\nTYEP=1\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n\r\n[FORM]\r\nCLOSE=0\r\n");
+}
+
 TEST_F(SettingsWindow, ApplyAsksFirstKeepsTheWindowAndTakesEffectWhenItCloses) {
   sim.putFile("Tesmora.ini", kFullSettings);
   startProgram();
