@@ -27,35 +27,25 @@ wait_for_confirmed() {
   fi
 }
 
-# type_romaji LETTERS COMPOSED: types while the input method is on and waits
-# for the composition to show COMPOSED in the launcher's name field.
-type_romaji() {
-  xdotool type --delay 50 "$1"
-  if ! wait_for 5 "the composition '$2' in the name field" field_reads "$2"; then
-    detail "name field shows: '$(probe text "$TITLE")'"
-    return 1
-  fi
-}
-
 test_ime_enter_confirms_the_conversion_without_launching() {
   new_app ime-launch && start_with_input_method "メモ帳;$TARGET /long" "メモ;$TARGET /short" || return 1
   cp "$APP/pyxtern.txt" "$APP/before.txt"
   input_method_on
-  type_romaji memo めも || return 1
+  type_name memo めも || return 1
   shot_window "$XID" ime-launcher-composing.png
   xdotool key space
-  type_romaji '' メモ || return 1
+  type_name '' メモ || return 1
   shot_window "$XID" ime-launcher-converted.png
   xdotool key Return # confirms the conversion
   wait_for_confirmed "$TITLE" メモ || return 1
   # A letter typed now shows once the program has handled every key before it.
-  type_romaji a メモあ || return 1
+  type_name a メモあ || return 1
   no_message_box || fail "a message box appeared: $(probe msgbox "$TITLE")" || return 1
   cmp -s "$APP/before.txt" "$APP/pyxtern.txt" || fail "the confirming Enter rewrote the favourites file" ||
     return 1
   expect_no_start || return 1
   xdotool key BackSpace
-  type_romaji '' メモ || return 1
+  type_name '' メモ || return 1
   xdotool key Return # now as the user means it: ＯＫ
   expect_started 1 "$TARGET" /short || return 1
   expect_file メモ "$TARGET /short" メモ帳 "$TARGET /long" || return 1
@@ -106,7 +96,7 @@ upper_box_went() {
 test_ime_stays_out_of_the_hotkey_boxes() {
   new_app ime-hotkeys && write_hotkeys && start_with_input_method "abc;$TARGET /a" || return 1
   input_method_on
-  type_romaji ka か && xdotool key BackSpace && type_romaji '' '' || return 1
+  type_name ka か && xdotool key BackSpace && type_name '' '' || return 1
   right_click_launcher && choose_menu_item 1 || return 1
   wait_for 10 "the settings window" has_settings_window || return 1
   wait_for 5 "the focus in the upper box" focus_in "$SETTINGS" 'Edit 1' || return 1
@@ -131,7 +121,7 @@ test_ime_stays_out_of_the_hotkey_boxes() {
   # Closing the window leaves the input method as the user had it.
   click_button キャンセル "$SETTINGS" && wait_for 10 "the settings window to close" no_settings_window || return 1
   wait_for 5 "the focus back in the name field" focus_in_name_field || return 1
-  type_romaji ka か
+  type_name ka か
 }
 
 TESTS+=(

@@ -255,10 +255,13 @@ focus_name_field() {
 
 field_reads() { [ "$(probe text "$TITLE")" = "$1" ]; }
 
-# type_name TEXT: types into the name field and waits until it shows TEXT.
+# type_name TEXT [SHOWN]: types TEXT (nothing when empty) into the name field
+# and waits until it shows SHOWN (by default TEXT; what an input method
+# composed, when one is on).
 type_name() {
-  xdotool type --delay 30 "$1"
-  if ! wait_for 5 "the name field to show '$1'" field_reads "$1"; then
+  [ -z "$1" ] || xdotool type --delay 50 "$1"
+  local shown=${2-$1}
+  if ! wait_for 5 "the name field to show '$shown'" field_reads "$shown"; then
     detail "name field shows: '$(probe text "$TITLE")'"
     return 1
   fi
