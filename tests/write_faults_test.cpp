@@ -66,6 +66,17 @@ struct WriteCase {
   bool removes = false;  // the step deletes the file: there are no bytes to fail after
 };
 
+// Deletes the favourite at `index` in the registration window.
+std::function<void(World&)> deleting(std::int32_t index) {
+  return [index](World& w) {
+    w.inRegistration([&] {
+      w.sim.pickListItem({FormId::frmTork, "lstFileName"}, index);
+      w.arm();
+      w.sim.click({FormId::frmTork, "cmdDelete"});
+    });
+  };
+}
+
 const WriteCase kCases[] = {
     {"register", kThreeFavourites, "", kFavourites,
      [](World& w) {
@@ -85,32 +96,10 @@ const WriteCase kCases[] = {
          w.sim.click({FormId::frmTork, "cmdTeis"});
        });
      }},
-    {"delete", kThreeFavourites, "", kFavourites,
-     [](World& w) {
-       w.inRegistration([&] {
-         w.sim.pickListItem({FormId::frmTork, "lstFileName"}, 1);
-         w.arm();
-         w.sim.click({FormId::frmTork, "cmdDelete"});
-       });
-     }},
+    {"delete", kThreeFavourites, "", kFavourites, deleting(1)},
     {"delete the only favourite, keeping what follows the list", "a;C:\\a.txt\r\n\r\nnotes\r\n", "",
-     kFavourites,
-     [](World& w) {
-       w.inRegistration([&] {
-         w.sim.pickListItem({FormId::frmTork, "lstFileName"}, 0);
-         w.arm();
-         w.sim.click({FormId::frmTork, "cmdDelete"});
-       });
-     }},
-    {"delete the only favourite and the file", "a;C:\\a.txt\r\n", "", kFavourites,
-     [](World& w) {
-       w.inRegistration([&] {
-         w.sim.pickListItem({FormId::frmTork, "lstFileName"}, 0);
-         w.arm();
-         w.sim.click({FormId::frmTork, "cmdDelete"});
-       });
-     },
-     false, true},
+     kFavourites, deleting(0)},
+    {"delete the only favourite and the file", "a;C:\\a.txt\r\n", "", kFavourites, deleting(0), false, true},
     {"launch", kThreeFavourites, "", kFavourites, [](World& w) { w.launch(u"c"); }, true},
     {"built-in launch", kThreeFavourites, "", kFavourites, [](World& w) { w.launch(u"calc"); }, true},
     {"save the hotkeys", "", "[Start]\r\nCtrl=1\r\nKey=112\r\n", kSettings,
