@@ -225,12 +225,22 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
   return true;
 }
 
+std::optional<Bytes> basCom::readIfPresent(const Text& path) const {
+  try {
+    return platform_.readFile(path);
+  } catch (const RuntimeError& error) {
+    if (error.number() != ErrFileNotFound) throw;
+    return std::nullopt;
+  }
+}
+
 basCom::SplitFile basCom::splitAtListEnd(bool mustExist) const {
   SplitFile file;
-  try {
-    file.content = platform_.readFile(favouritesFilePath());
-  } catch (const RuntimeError& error) {
-    if (mustExist || error.number() != ErrFileNotFound) throw;
+  const Text path = favouritesFilePath();
+  if (mustExist) {
+    file.content = platform_.readFile(path);
+  } else if (std::optional<Bytes> content = readIfPresent(path)) {
+    file.content = std::move(*content);
   }
   file.listEnd = scanFavourites(file.content).unreadFrom;
   return file;

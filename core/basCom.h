@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/text.h"
@@ -106,6 +107,10 @@ class basCom {
   // Removes the file after its only favourite was deleted; lines that no
   // reader takes in (below an empty line) are kept in it.
   void pRemoveOkiniFile();
+
+  // The file's bytes; std::nullopt when there is no such file. Other
+  // failures are raised.
+  std::optional<Bytes> readIfPresent(const Text& path) const;
 
  private:
   struct SplitFile {

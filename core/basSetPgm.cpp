@@ -1,5 +1,6 @@
 #include "core/basSetPgm.h"
 
+#include <optional>
 #include <vector>
 
 #include "core/application.h"
@@ -289,7 +290,7 @@ std::int16_t basSetPgm::mData_IniSet() {
   const std::int16_t finished = trap_.run(u"mData_IniSet", [&] {
     Platform& platform = app_.platform;
     basIniFIle& ini = app_.iniFile;
-    before = readIfPresent(path);
+    before = app_.com.readIfPresent(path);
     auto write = [&](const char16_t* section, const char16_t* key, const Text& value) {
       saved = ini.pSetIniFileItem(path, section, key, value) == kTrue;
       wrote = wrote || saved;
@@ -346,15 +347,6 @@ std::int16_t basSetPgm::mData_IniSet() {
     });
   }
   return saved ? kTrue : kFalse;
-}
-
-std::optional<Bytes> basSetPgm::readIfPresent(const Text& path) {
-  try {
-    return app_.platform.readFile(path);
-  } catch (const RuntimeError& error) {
-    if (error.number() == ErrFileNotFound || error.number() == ErrPathNotFound) return std::nullopt;
-    throw;
-  }
 }
 
 std::int16_t basSetPgm::pfrmSetPgm_cmdTeki_Click() {

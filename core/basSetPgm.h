@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "core/error_trap.h"
 #include "core/text.h"
@@ -46,8 +45,6 @@ class basSetPgm {
   std::int16_t mSet_Data();
   // kFalse when a write failed (the user has been told).
   std::int16_t mData_IniSet();
-  // The file's bytes; std::nullopt when there is no such file.
-  std::optional<Bytes> readIfPresent(const Text& path);
   // Fills box `index` from one stored hotkey section through the capture.
   void mLoadHotKey(std::int16_t index, const Text& ctrl, const Text& alt, const Text& shift, const Text& key);
   // Index of the first selected option button of a pair, or -1.
