@@ -128,7 +128,7 @@ void measure(int count) {
       readFloor);
 
   std::vector<Text> names;
-  for (const typOkini& entry : app.com.gtypOkini) names.emplace_back(entry.FileName.trimmedView());
+  for (std::size_t i = 0; i < app.com.gtypOkini.size(); ++i) names.emplace_back(app.com.gtypOkini.name(i));
   struct Search {
     const char* what;
     Text typed;

@@ -70,41 +70,42 @@ ScanResult scanFavourites(const Bytes& content) {
   return result;
 }
 
-// The listed lines as text, each trimmed. The list is decoded in one piece
-// and cut at its line ends; should the decoding not keep the lines apart (a
-// broken double-byte character before a line end), each line is decoded
-// alone.
-struct DecodedEntries {
-  Text text;                    // the decoded list
-  std::vector<Text> apart;      // or each line decoded alone
-  std::vector<TextView> lines;  // into one of them
-};
+// Adds the table's text, cut into `count` lines (CR LF or a lone CR between
+// them), to its entries; false when the text does not hold that many lines.
+bool addLines(OkiniTable& table, std::size_t count) {
+  const TextView all = table.text();
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t cr = all.find(u'\r', pos);
+    const bool last = i + 1 == count;
+    if (last != (cr == TextView::npos)) return false;
+    const std::size_t end = last ? all.size() : cr;
+    table.addLine(trimSpacesView(all.substr(pos, end - pos)));
+    pos = end + 1;
+    if (!last && pos < all.size() && all[pos] == u'\n') ++pos;
+  }
+  return true;
+}
 
-// Takes the file's bytes, decodes them where they are and frees them on
-// return: a large file is not held a third time.
-void decodeEntries(Bytes content, const std::vector<ByteRange>& entries, const Platform& platform,
-                   DecodedEntries& decoded) {
-  if (entries.empty()) return;
-  decoded.lines.reserve(entries.size());
+// Decodes the listed lines in one piece, where the file's bytes are (they are
+// freed on return: a large file is not held a third time), into `table`.
+// Should the decoding not keep the lines apart (a broken double-byte
+// character before a line end), each line is decoded alone.
+void decodeInto(OkiniTable& table, Bytes content, const std::vector<ByteRange>& entries,
+                const Platform& platform) {
   const std::size_t first = entries.front().begin;
   content.resize(entries.back().end);
   content.erase(0, first);
-  decoded.text = platform.fromAnsi(content);
-  const TextView text = decoded.text;
-  std::size_t pos = 0;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    std::size_t cr = text.find(u'\r', pos);
-    const bool last = i + 1 == entries.size();
-    if (last != (cr == TextView::npos)) break;  // the decoded lines do not match the file's
-    decoded.lines.push_back(trimSpacesView(text.substr(pos, last ? TextView::npos : cr - pos)));
-    pos = cr + 1;
-    if (!last && pos < text.size() && text[pos] == u'\n') ++pos;
+  table.assign(platform.fromAnsi(content));
+  if (addLines(table, entries.size())) return;
+  Text apart;
+  for (const ByteRange& line : entries) {
+    apart += platform.fromAnsi(content.substr(line.begin - first, line.end - line.begin));
+    apart += u'\r';
   }
-  if (decoded.lines.size() == entries.size()) return;
-  decoded.lines.clear();
-  for (const ByteRange& line : entries)
-    decoded.apart.push_back(platform.fromAnsi(content.substr(line.begin - first, line.end - line.begin)));
-  decoded.lines.assign(decoded.apart.begin(), decoded.apart.end());
+  apart.pop_back();
+  table.assign(std::move(apart));
+  addLines(table, entries.size());
 }
 
 // The start of a line, enough to find it in an editor. A line may be as long
@@ -129,9 +130,55 @@ bool endsWithLineEnd(std::string_view text) {
 
 }  // namespace
 
-typOkini& basCom::okini(std::int32_t index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= gtypOkini.size()) raiseError(ErrSubscriptOutOfRange);
-  return gtypOkini[static_cast<std::size_t>(index)];
+typOkini OkiniTable::operator[](std::int32_t index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) raiseError(ErrSubscriptOutOfRange);
+  const Entry& entry = entries_[static_cast<std::size_t>(index)];
+  return {name(static_cast<std::size_t>(index)), TextView(text_.data() + entry.path, entry.pathSize)};
+}
+
+void OkiniTable::assign(Text text) {
+  // Offsets are 32-bit: a list of 4 G characters is no list of favourites.
+  if (text.size() > UINT32_MAX) raiseError(ErrOutOfMemory);
+  text_ = std::move(text);
+  entries_.clear();
+}
+
+std::uint32_t OkiniTable::offsetOf(TextView part) const {
+  return static_cast<std::uint32_t>(part.data() - text_.data());
+}
+
+OkiniTable::Entry OkiniTable::entryOf(TextView name, TextView path) const {
+  // The name keeps its first 40 characters, then loses surrounding spaces.
+  name = trimSpacesView(name.substr(0, kNameLength));
+  Entry entry;
+  entry.name = name.empty() ? 0 : offsetOf(name);
+  entry.nameSize = static_cast<std::uint8_t>(name.size());
+  entry.path = path.empty() ? 0 : offsetOf(path);
+  entry.pathSize = static_cast<std::uint32_t>(path.size());
+  return entry;
+}
+
+void OkiniTable::addLine(TextView line) {
+  std::size_t semicolon = std::min(line.find(u';'), line.size());  // a broken character may take it
+  entries_.push_back(entryOf(line.substr(0, semicolon), line.substr(std::min(semicolon + 1, line.size()))));
+}
+
+void OkiniTable::set(std::int32_t index, TextView name, TextView path) {
+  (*this)[index];  // error 9 outside the table
+  // The new text goes at the end of the buffer; the entry's old text stays
+  // unused until the next read replaces the buffer.
+  if (text_.size() + name.size() + path.size() > UINT32_MAX) raiseError(ErrOutOfMemory);
+  const std::size_t start = text_.size();
+  text_.append(name).append(path);
+  const TextView added = TextView(text_).substr(start);
+  entries_[static_cast<std::size_t>(index)] =
+      entryOf(added.substr(0, name.size()), added.substr(name.size()));
+}
+
+void OkiniTable::moveToTop(std::int32_t index) {
+  (*this)[index];  // error 9 outside the table
+  auto first = entries_.begin();
+  std::rotate(first, first + index, first + index + 1);
 }
 
 Text basCom::favouritesFilePath() const {
@@ -179,32 +226,18 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
     platform_.setListItems(list, {});
     return true;
   }
-  // The table keeps its storage from one reading to the next: the list is
-  // read again at every activation, mostly unchanged.
   Text path = favouritesFilePath();
   Bytes content = platform_.readFile(path);
   ScanResult scan = scanFavourites(content);
   const Text malformedLine =
       scan.end == ScanEnd::Malformed ? quoteOfLine(content, scan.stopper, platform_) : Text();
-  DecodedEntries decoded;
-  decodeEntries(std::move(content), scan.entries, platform_, decoded);
-  const std::vector<TextView>& lines = decoded.lines;
-  std::vector<TextView> names;  // into the table
-  names.reserve(lines.size());
-  if (!lines.empty()) {
-    // A file without a single favourite leaves the table as it was.
-    gtypOkini.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      TextView line = lines[i];
-      std::size_t semicolon = line.find(u';');
-      if (semicolon == TextView::npos) semicolon = line.size();  // a broken character took it
-      typOkini& entry = gtypOkini[i];
-      entry.FileName = line.substr(0, semicolon);
-      entry.Path.assign(line.substr(std::min(semicolon + 1, line.size())));
-      names.push_back(entry.FileName.trimmedView());
-    }
-    gintOkiniMax = static_cast<std::int16_t>(lines.size() - 1);  // the scan stops at the last index
+  // A file without a single favourite leaves the table as it was.
+  if (!scan.entries.empty()) {
+    decodeInto(gtypOkini, std::move(content), scan.entries, platform_);
+    gintOkiniMax = static_cast<std::int16_t>(scan.entries.size() - 1);  // the scan stops at the last index
   }
+  std::vector<TextView> names(scan.entries.empty() ? 0 : gtypOkini.size());
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = gtypOkini.name(i);
   platform_.setListItems(list, names);
   switch (scan.end) {
     case ScanEnd::Overflow:
@@ -260,10 +293,9 @@ void basCom::pAppendOkiniFile(const Text& name, const Text& path) {
 void basCom::pWriteOkiniFileCompact() {
   Text entries;
   for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
-    typOkini& entry = okini(i);
-    TextView name = entry.FileName.trimmedView();
-    if (name.empty()) continue;
-    entries.append(name).append(u";").append(trimSpaces(entry.Path)).append(u"\r\n");
+    const typOkini entry = okini(i);
+    if (entry.FileName.empty()) continue;
+    entries.append(entry.FileName).append(u";").append(trimSpacesView(entry.Path)).append(u"\r\n");
   }
   rewriteListWith(platform_.toAnsi(entries));
 }
@@ -272,8 +304,9 @@ void basCom::pWriteOkiniFilePadded() {
   Text entries;
   entries.reserve(static_cast<std::size_t>(gintOkiniMax + 1) * (kNameLength + 40));
   for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
-    typOkini& entry = okini(i);
-    entries.append(entry.FileName.full()).append(u";").append(entry.Path).append(u"\r\n");
+    const typOkini entry = okini(i);
+    entries.append(entry.FileName).append(kNameLength - entry.FileName.size(), u' ');
+    entries.append(u";").append(entry.Path).append(u"\r\n");
   }
   rewriteListWith(platform_.toAnsi(entries));
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -20,36 +19,51 @@ inline constexpr std::int32_t kLastOkiniIndex = 32767;  // the table's index is 
 inline constexpr char16_t kFavouritesFileName[] = u"pyxtern.txt";
 inline constexpr char16_t kSettingsFileName[] = u"Tesmora.ini";
 
-// Text of exactly N characters, held in place: a longer value keeps its
-// first N, a shorter one is padded with spaces.
-template <std::size_t N>
-class FixedText {
- public:
-  FixedText() { value_.fill(u' '); }
-  FixedText& operator=(TextView text) {
-    std::size_t kept = std::min(text.size(), N);
-    std::copy_n(text.begin(), kept, value_.begin());
-    std::fill(value_.begin() + static_cast<std::ptrdiff_t>(kept), value_.end(), u' ');
-    // Where the text without its surrounding spaces lies, worked out once:
-    // the lookup compares every name three times.
-    TextView trimmed = trimSpacesView(full());
-    trimmedBegin_ = static_cast<std::uint8_t>(trimmed.empty() ? 0 : trimmed.data() - value_.data());
-    trimmedSize_ = static_cast<std::uint8_t>(trimmed.size());
-    return *this;
-  }
-  TextView full() const { return TextView(value_.data(), N); }
-  Text trimmed() const { return Text(trimmedView()); }
-  TextView trimmedView() const { return TextView(value_.data() + trimmedBegin_, trimmedSize_); }
-
- private:
-  static_assert(N < 256);
-  std::array<char16_t, N> value_;
-  std::uint8_t trimmedBegin_ = 0, trimmedSize_ = 0;
+// One favourite: its name as the table keeps it (its first 40 characters,
+// without surrounding spaces; written back padded to 40) and its path as held.
+// Both are views into the table's text, valid until the table next changes.
+struct typOkini {
+  TextView FileName;
+  TextView Path;
 };
 
-struct typOkini {
-  FixedText<kNameLength> FileName;
-  Text Path;
+// The favourites table. Every name and path lies in one buffer of text (for
+// a read, the decoded list itself) and each entry is a few offsets into it:
+// the largest list costs its characters and 16 bytes a favourite, not a heap
+// string apiece, and is read without copying a line.
+class OkiniTable {
+ public:
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  // The entry's name and path; error 9 outside the table.
+  typOkini operator[](std::int32_t index) const;
+  TextView name(std::size_t index) const {  // unchecked, for the lookup's passes
+    const Entry& entry = entries_[index];
+    return TextView(text_.data() + entry.name, entry.nameSize);
+  }
+
+  TextView text() const { return text_; }
+  // Starts a table that holds `text`; lines are then added from it.
+  void assign(Text text);
+  // Adds "name;path" (a line without ";" is all name), a view into the text
+  // given to assign().
+  void addLine(TextView line);
+  // Sets an entry (error 9 outside the table); the name is kept to 40 characters.
+  void set(std::int32_t index, TextView name, TextView path);
+  // Entries added at the end are empty; entries cut off are gone.
+  void resize(std::size_t count) { entries_.resize(count); }
+  void moveToTop(std::int32_t index);
+
+ private:
+  struct Entry {
+    std::uint32_t name = 0, path = 0, pathSize = 0;  // in text_
+    std::uint8_t nameSize = 0;
+  };
+  std::uint32_t offsetOf(TextView part) const;
+  Entry entryOf(TextView name, TextView path) const;
+
+  Text text_;
+  std::vector<Entry> entries_;
 };
 
 class basCom {
@@ -57,7 +71,7 @@ class basCom {
   explicit basCom(Platform& platform) : platform_(platform) {}
 
   // --- Shared variables ---
-  std::vector<typOkini> gtypOkini;  // empty until a reader first fills it
+  OkiniTable gtypOkini;  // empty until a reader first fills it
   std::int16_t gintOkiniMax = 0;
   bool gblnOkiniFile = false;
   Text gstrOpenType;
@@ -72,7 +86,7 @@ class basCom {
   std::int32_t glngOSType = 0;
 
   // Entry of the favourites table; error 9 outside the table.
-  typOkini& okini(std::int32_t index);
+  typOkini okini(std::int32_t index) const { return gtypOkini[index]; }
   bool hasOkiniTable() const { return !gtypOkini.empty(); }
 
   Text favouritesFilePath() const;

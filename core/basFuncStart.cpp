@@ -194,9 +194,7 @@ std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click() {
     // A built-in name may come before any favourite exists: then there is no
     // list to reorder and no file to write.
     if (com.hasOkiniTable() && com.gblnOkiniFile) {
-      com.okini(found);  // raises error 9 for an index outside the table
-      auto first = com.gtypOkini.begin();
-      std::rotate(first, first + found, first + found + 1);
+      com.gtypOkini.moveToTop(found);
       com.pWriteOkiniFilePadded();
     }
     pfrmPyxtern_Form_Activate();
@@ -216,7 +214,7 @@ bool basFuncStart::mKenskHit(Text& index) {
     com.okini(com.gintOkiniMax);  // raises error 9 for a count outside the table
     auto pass = [&](auto matches) {
       for (std::int32_t i = 0; i <= com.gintOkiniMax; ++i) {
-        if (matches(com.gtypOkini[static_cast<std::size_t>(i)].FileName.trimmedView())) {
+        if (matches(com.gtypOkini.name(static_cast<std::size_t>(i)))) {
           index = decimal(i);
           return;
         }

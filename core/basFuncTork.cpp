@@ -68,8 +68,8 @@ std::int16_t basFuncTork::pfrmTork_lstFileName_Click() {
     Platform& platform = app_.platform;
     std::int32_t i = platform.listIndex(kList);
     if (i < 0) return;
-    typOkini& entry = app_.com.okini(i);
-    platform.setControlText(kNameBox, entry.FileName.trimmed());
+    const typOkini entry = app_.com.okini(i);
+    platform.setControlText(kNameBox, Text(entry.FileName));
     platform.setControlText(kPathBox, trimSpaces(entry.Path));
   });
 }
@@ -103,8 +103,7 @@ std::int16_t basFuncTork::mChk_Tork(std::int16_t intChkMode) {
     // A file without a single favourite leaves no table to compare with.
     if (intChkMode == 0 && com.gblnOkiniFile && com.hasOkiniTable()) {
       for (std::int32_t i = 0; i <= com.gintOkiniMax; ++i) {
-        if (contains(com.okini(i).FileName.trimmedView(), name))
-          return mTell(kMsgAlreadyRegistered, kNameBox);
+        if (contains(com.okini(i).FileName, name)) return mTell(kMsgAlreadyRegistered, kNameBox);
       }
     }
     valid = true;
@@ -148,14 +147,11 @@ std::int16_t basFuncTork::pfrmTork_cmdTork_Click() {
     com.pAppendOkiniFile(name, path);
     if (com.gblnOkiniFile) {
       ++com.gintOkiniMax;
-      com.gtypOkini.resize(static_cast<std::size_t>(com.gintOkiniMax) + 1);
     } else {
-      com.gtypOkini.assign(1, typOkini{});
       com.gblnOkiniFile = true;
     }
-    typOkini& entry = com.okini(com.gintOkiniMax);
-    entry.FileName = name;
-    entry.Path = path;
+    com.gtypOkini.resize(static_cast<std::size_t>(com.gintOkiniMax) + 1);
+    com.gtypOkini.set(com.gintOkiniMax, name, path);
     mAfterChange();
   });
 }
@@ -168,9 +164,8 @@ std::int16_t basFuncTork::pfrmTork_cmdTeis_Click() {
     if (i < 0 || mChk_Tork(1) == kFalse) return;
     // Stored trimmed: surrounding spaces would push a 40-character name past
     // what the table keeps.
-    typOkini& entry = com.okini(i);
-    entry.FileName = trimSpaces(platform.controlText(kNameBox));
-    entry.Path = trimSpaces(platform.controlText(kPathBox));
+    com.gtypOkini.set(i, trimSpaces(platform.controlText(kNameBox)),
+                      trimSpaces(platform.controlText(kPathBox)));
     com.pWriteOkiniFileCompact();
     mAfterChange();
   });
@@ -181,9 +176,7 @@ std::int16_t basFuncTork::pfrmTork_cmdDelete_Click() {
     basCom& com = app_.com;
     std::int32_t i = mSelectedIndex();
     if (i < 0) return;
-    typOkini& entry = com.okini(i);
-    entry.FileName = Text();
-    entry.Path.clear();
+    com.gtypOkini.set(i, TextView(), TextView());
     if (com.gintOkiniMax != 0) {
       com.pWriteOkiniFileCompact();
       --com.gintOkiniMax;

@@ -15,6 +15,8 @@ Text errorDescription(std::int32_t number) {
       return u"プロシージャの呼び出し、または引数が不正です。";
     case ErrOverflow:
       return u"オーバーフローしました。";
+    case ErrOutOfMemory:
+      return u"メモリが不足しています。";
     case ErrSubscriptOutOfRange:
       return u"インデックスが有効範囲にありません。";
     case ErrTypeMismatch:

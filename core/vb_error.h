@@ -12,6 +12,7 @@ namespace pyx {
 
 enum ErrorNumber : std::int32_t {
   ErrOverflow = 6,
+  ErrOutOfMemory = 7,
   ErrSubscriptOutOfRange = 9,
   ErrTypeMismatch = 13,
   ErrFileNotFound = 53,
