@@ -1,5 +1,7 @@
 #include "core/basCom.h"
 
+#include <bit>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -70,17 +72,46 @@ ScanResult scanFavourites(const Bytes& content) {
   return result;
 }
 
+// The first `a` or `b` in `text` from `pos` on, or the text's size; four
+// units at a time, since the list is read at every activation.
+std::size_t findEither(TextView text, std::size_t pos, char16_t a, char16_t b) {
+  static_assert(std::endian::native == std::endian::little);
+  constexpr std::uint64_t kOnes = 0x0001000100010001u, kHighs = 0x8000800080008000u;
+  // The lowest unit of `v` that is zero has its high bit set here.
+  auto zeroUnits = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  const std::uint64_t aaaa = kOnes * a, bbbb = kOnes * b;
+  for (; pos + 4 <= text.size(); pos += 4) {
+    std::uint64_t units;
+    std::memcpy(&units, text.data() + pos, sizeof units);
+    if (std::uint64_t found = zeroUnits(units ^ aaaa) | zeroUnits(units ^ bbbb))
+      return pos + static_cast<std::size_t>(std::countr_zero(found)) / 16;
+  }
+  for (; pos < text.size(); ++pos)
+    if (text[pos] == a || text[pos] == b) break;
+  return pos;
+}
+
 // Adds the table's text, cut into `count` lines (CR LF or a lone CR between
 // them), to its entries; false when the text does not hold that many lines.
 bool addLines(OkiniTable& table, std::size_t count) {
   const TextView all = table.text();
+  table.reserve(count);
   std::size_t pos = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t cr = all.find(u'\r', pos);
+    // The line's first ";" (should it have one: a broken character may take
+    // it) and its end, in one pass.
+    std::size_t semicolon = findEither(all, pos, u';', u'\r');
+    const bool hasSemicolon = semicolon < all.size() && all[semicolon] == u';';
+    const std::size_t end = hasSemicolon ? findEither(all, semicolon, u'\r', u'\r') : semicolon;
     const bool last = i + 1 == count;
-    if (last != (cr == TextView::npos)) return false;
-    const std::size_t end = last ? all.size() : cr;
-    table.addLine(trimSpacesView(all.substr(pos, end - pos)));
+    if (last != (end == all.size())) return false;
+    const TextView line = trimSpacesView(all.substr(pos, end - pos));
+    if (!hasSemicolon) semicolon = end;
+    // Trimming moves only spaces before the name.
+    const std::size_t nameSize =
+        line.empty() ? 0 : semicolon - static_cast<std::size_t>(line.data() - all.data());
+    table.addEntry(line.substr(0, std::min(nameSize, line.size())),
+                   line.substr(std::min(nameSize + 1, line.size())));
     pos = end + 1;
     if (!last && pos < all.size() && all[pos] == u'\n') ++pos;
   }
@@ -158,9 +189,8 @@ OkiniTable::Entry OkiniTable::entryOf(TextView name, TextView path) const {
   return entry;
 }
 
-void OkiniTable::addLine(TextView line) {
-  std::size_t semicolon = std::min(line.find(u';'), line.size());  // a broken character may take it
-  entries_.push_back(entryOf(line.substr(0, semicolon), line.substr(std::min(semicolon + 1, line.size()))));
+void OkiniTable::addEntry(TextView name, TextView path) {
+  entries_.push_back(entryOf(name, path));
 }
 
 void OkiniTable::set(std::int32_t index, TextView name, TextView path) {

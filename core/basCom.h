@@ -45,9 +45,10 @@ class OkiniTable {
   TextView text() const { return text_; }
   // Starts a table that holds `text`; lines are then added from it.
   void assign(Text text);
-  // Adds "name;path" (a line without ";" is all name), a view into the text
-  // given to assign().
-  void addLine(TextView line);
+  // Adds an entry whose name and path are views into the text given to
+  // assign().
+  void addEntry(TextView name, TextView path);
+  void reserve(std::size_t count) { entries_.reserve(count); }
   // Sets an entry (error 9 outside the table); the name is kept to 40 characters.
   void set(std::int32_t index, TextView name, TextView path);
   // Entries added at the end are empty; entries cut off are gone.

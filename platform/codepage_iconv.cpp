@@ -145,29 +145,31 @@ IconvCodePage::~IconvCodePage() {
 // characters, so each character's bytes (and each byte sequence's character)
 // are asked of iconv once and then remembered.
 Bytes IconvCodePage::toAnsi(TextView text) const {
-  Bytes out(text.size() * 2, '\0');
-  char* to = out.data();
-  const std::size_t size = text.size();
-  for (std::size_t i = 0; i < size;) {
-    // Names are padded with spaces and paths are mostly ASCII, which is the
-    // same in both: copied eight characters at a time.
-    if (i + 8 <= size && allAscii(text.data() + i)) {
-      for (std::size_t k = 0; k < 8; ++k) to[k] = static_cast<char>(text[i + k]);
-      to += 8;
-      i += 8;
-      continue;
+  Bytes out;
+  out.resize_and_overwrite(text.size() * 2, [&](char* to, std::size_t) {
+    char* const begin = to;
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+      // Names are padded with spaces and paths are mostly ASCII, which is the
+      // same in both: copied eight characters at a time.
+      if (i + 8 <= size && allAscii(text.data() + i)) {
+        for (std::size_t k = 0; k < 8; ++k) to[k] = static_cast<char>(text[i + k]);
+        to += 8;
+        i += 8;
+        continue;
+      }
+      char16_t c = text[i++];
+      if (c < 0x80) {
+        *to++ = static_cast<char>(c);
+        continue;
+      }
+      std::uint16_t bytes = encoded_[c];
+      if (bytes == kUnknown) bytes = encoded_[c] = encode(c);
+      if (bytes > 0xFF) *to++ = static_cast<char>(bytes >> 8);
+      *to++ = static_cast<char>(bytes & 0xFF);
     }
-    char16_t c = text[i++];
-    if (c < 0x80) {
-      *to++ = static_cast<char>(c);
-      continue;
-    }
-    std::uint16_t bytes = encoded_[c];
-    if (bytes == kUnknown) bytes = encoded_[c] = encode(c);
-    if (bytes > 0xFF) *to++ = static_cast<char>(bytes >> 8);
-    *to++ = static_cast<char>(bytes & 0xFF);
-  }
-  out.resize(static_cast<std::size_t>(to - out.data()));
+    return static_cast<std::size_t>(to - begin);
+  });
   return out;
 }
 
@@ -186,35 +188,37 @@ std::uint16_t IconvCodePage::encode(char16_t c) const {
 }
 
 Text IconvCodePage::fromAnsi(const Bytes& bytes) const {
-  Text text(bytes.size(), u'\0');
-  std::size_t written = 0;
-  for (std::size_t pos = 0; pos < bytes.size();) {
-    if (pos + 8 <= bytes.size() && allAscii(bytes.data() + pos)) {
-      for (std::size_t k = 0; k < 8; ++k) text[written + k] = static_cast<unsigned char>(bytes[pos + k]);
-      written += 8;
-      pos += 8;
-      continue;
+  Text text;
+  text.resize_and_overwrite(bytes.size(), [&](char16_t* to, std::size_t) {
+    std::size_t written = 0;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+      if (pos + 8 <= bytes.size() && allAscii(bytes.data() + pos)) {
+        for (std::size_t k = 0; k < 8; ++k) to[written + k] = static_cast<unsigned char>(bytes[pos + k]);
+        written += 8;
+        pos += 8;
+        continue;
+      }
+      auto lead = static_cast<unsigned char>(bytes[pos]);
+      if (lead < 0x80) {
+        to[written++] = lead;  // ASCII is the same in both
+        ++pos;
+        continue;
+      }
+      bool doubleByte =
+          ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && pos + 1 < bytes.size();
+      std::size_t unit = doubleByte ? 2 : 1;
+      std::size_t key =
+          doubleByte ? (std::size_t{lead} << 8) | static_cast<unsigned char>(bytes[pos + 1]) : lead;
+      char16_t& decoded = decoded_[key];
+      if (decoded == 0) {
+        Text converted = decode(bytes.data() + pos, unit);
+        decoded = converted.size() == 1 ? converted[0] : kInvalidSequence;
+      }
+      to[written++] = decoded;
+      pos += unit;
     }
-    auto lead = static_cast<unsigned char>(bytes[pos]);
-    if (lead < 0x80) {
-      text[written++] = lead;  // ASCII is the same in both
-      ++pos;
-      continue;
-    }
-    bool doubleByte =
-        ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && pos + 1 < bytes.size();
-    std::size_t unit = doubleByte ? 2 : 1;
-    std::size_t key =
-        doubleByte ? (std::size_t{lead} << 8) | static_cast<unsigned char>(bytes[pos + 1]) : lead;
-    char16_t& decoded = decoded_[key];
-    if (decoded == 0) {
-      Text converted = decode(bytes.data() + pos, unit);
-      decoded = converted.size() == 1 ? converted[0] : kInvalidSequence;
-    }
-    text[written++] = decoded;
-    pos += unit;
-  }
-  text.resize(written);
+    return written;
+  });
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <climits>
 #include <iterator>
 #include <vector>
 
@@ -129,6 +130,12 @@ LRESULT CALLBACK hookThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
   return result;
 }
 
+// A length for the conversion functions, which count in int.
+int checkedLength(std::size_t length) {
+  if (length > static_cast<std::size_t>(INT_MAX)) raiseError(ErrOutOfMemory);
+  return static_cast<int>(length);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- program and system
@@ -182,22 +189,31 @@ Text Win32Platform::toUpper(const Text& text) const {
 
 // ---------------------------------------------------------------- code page
 
+// Each conversion runs once, into room for the longest result that the
+// system's code page can give: a favourites file can be large, and asking for
+// the size first would convert it twice.
 Bytes Win32Platform::toAnsi(const Text& text) const {
   if (text.empty()) return Bytes();
-  const int length = static_cast<int>(text.size());
-  int size = WideCharToMultiByte(CP_ACP, 0, wide(text), length, nullptr, 0, nullptr, nullptr);
-  Bytes bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  if (size > 0) WideCharToMultiByte(CP_ACP, 0, wide(text), length, bytes.data(), size, nullptr, nullptr);
+  CPINFO info{};
+  const std::size_t bytesPerUnit = GetCPInfo(CP_ACP, &info) ? info.MaxCharSize : 4;
+  Bytes bytes;
+  bytes.resize_and_overwrite(text.size() * bytesPerUnit, [&](char* out, std::size_t room) {
+    int size = WideCharToMultiByte(CP_ACP, 0, wide(text), checkedLength(text.size()), out,
+                                   checkedLength(room), nullptr, nullptr);
+    return static_cast<std::size_t>(std::max(size, 0));
+  });
   return bytes;
 }
 
 Text Win32Platform::fromAnsi(const Bytes& bytes) const {
-  if (bytes.empty()) return Text();
-  const int length = static_cast<int>(bytes.size());
-  int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  // Straight into the text: a favourites file can be large.
-  Text text(static_cast<std::size_t>(std::max(size, 0)), u'\0');
-  if (size > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, win32::wideBuffer(text), size);
+  Text text;
+  // No byte makes more than one UTF-16 unit.
+  text.resize_and_overwrite(bytes.size(), [&](char16_t* out, std::size_t room) {
+    if (room == 0) return std::size_t{0};
+    int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), checkedLength(bytes.size()),
+                                   reinterpret_cast<wchar_t*>(out), checkedLength(room));
+    return static_cast<std::size_t>(std::max(size, 0));
+  });
   return text;
 }
 
