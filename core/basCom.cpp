@@ -331,13 +331,23 @@ void basCom::pWriteOkiniFileCompact() {
 }
 
 void basCom::pWriteOkiniFilePadded() {
+  // Written in one pass into text of the exact size: at the largest list this
+  // is most of what a launch does.
+  std::size_t size = 0;
+  for (std::int32_t i = 0; i <= gintOkiniMax; ++i) size += kNameLength + 3 + okini(i).Path.size();
   Text entries;
-  entries.reserve(static_cast<std::size_t>(gintOkiniMax + 1) * (kNameLength + 40));
-  for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
-    const typOkini entry = okini(i);
-    entries.append(entry.FileName).append(kNameLength - entry.FileName.size(), u' ');
-    entries.append(u";").append(entry.Path).append(u"\r\n");
-  }
+  entries.resize_and_overwrite(size, [&](char16_t* out, std::size_t) {
+    for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
+      const typOkini entry = gtypOkini[i];
+      out = std::copy(entry.FileName.begin(), entry.FileName.end(), out);
+      out = std::fill_n(out, kNameLength - entry.FileName.size(), u' ');
+      *out++ = u';';
+      out = std::copy(entry.Path.begin(), entry.Path.end(), out);
+      *out++ = u'\r';
+      *out++ = u'\n';
+    }
+    return size;
+  });
   rewriteListWith(platform_.toAnsi(entries));
 }
 
