@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -20,17 +21,34 @@ struct ByteRange {
   std::size_t begin, end;  // [begin, end) of the file's bytes
 };
 
+struct ListedLine {
+  std::size_t begin, semicolon, end;  // the line trimmed of spaces, and its first ";"
+};
+
 struct ScanResult {
-  std::vector<ByteRange> entries;  // each listed line, trimmed of spaces
+  std::vector<ListedLine> entries;  // each listed line, unless only the list's end is asked for
+  std::size_t count = 0;            // how many lines are listed
   ScanEnd end = ScanEnd::EndOfFile;
   std::size_t unreadFrom = 0;   // first byte that no reader takes in
   std::int32_t lineNumber = 0;  // 1-based number of the line that ended the scan
   ByteRange stopper{0, 0};      // that line, trimmed
 };
 
+// Where [begin, end) of `content` ends without its trailing spaces; eight at
+// a time, for names padded to 40 characters.
+std::size_t endWithoutSpaces(const Bytes& content, std::size_t begin, std::size_t end) {
+  constexpr std::uint64_t kEightSpaces = 0x2020202020202020u;
+  for (std::uint64_t bytes; end - begin >= 8; end -= 8) {
+    std::memcpy(&bytes, content.data() + end - 8, sizeof bytes);
+    if (bytes != kEightSpaces) break;
+  }
+  while (end > begin && content[end - 1] == ' ') --end;
+  return end;
+}
+
 ByteRange trimmedSpaces(const Bytes& content, ByteRange line) {
   while (line.begin < line.end && content[line.begin] == ' ') ++line.begin;
-  while (line.end > line.begin && content[line.end - 1] == ' ') --line.end;
+  line.end = endWithoutSpaces(content, line.begin, line.end);
   return line;
 }
 
@@ -40,7 +58,7 @@ ByteRange trimmedSpaces(const Bytes& content, ByteRange line) {
 // ends the list. The bytes alone tell all this: in the code page a space, a
 // CR and ";" are single bytes that never occur inside a double-byte
 // character, so nothing is decoded here.
-ScanResult scanFavourites(const Bytes& content) {
+ScanResult scanFavourites(const Bytes& content, bool listLines = true) {
   ScanResult result;
   std::size_t pos = 0;
   while (pos < content.size()) {
@@ -53,18 +71,19 @@ ScanResult scanFavourites(const Bytes& content) {
       if (pos < content.size() && content[pos] == '\n') ++pos;
     }
     ByteRange line = trimmedSpaces(content, {lineStart, lineEnd});
-    if (content.find(';', line.begin) >= line.end) {
+    const std::size_t semicolon = content.find(';', line.begin);
+    if (semicolon >= line.end) {
       result.end = line.begin == line.end ? ScanEnd::EmptyLine : ScanEnd::Malformed;
       result.unreadFrom = lineStart;
-      result.lineNumber = static_cast<std::int32_t>(result.entries.size()) + 1;
+      result.lineNumber = static_cast<std::int32_t>(result.count) + 1;
       result.stopper = line;
       return result;
     }
-    result.entries.push_back(line);
-    if (result.entries.size() > static_cast<std::size_t>(kLastOkiniIndex)) {
+    if (listLines) result.entries.push_back({line.begin, semicolon, line.end});
+    if (++result.count > static_cast<std::size_t>(kLastOkiniIndex)) {
       result.end = ScanEnd::Overflow;
       result.unreadFrom = pos;
-      result.lineNumber = static_cast<std::int32_t>(result.entries.size());
+      result.lineNumber = static_cast<std::int32_t>(result.count);
       return result;
     }
   }
@@ -72,71 +91,101 @@ ScanResult scanFavourites(const Bytes& content) {
   return result;
 }
 
-// The first `a` or `b` in `text` from `pos` on, or the text's size; four
-// units at a time, since the list is read at every activation.
-std::size_t findEither(TextView text, std::size_t pos, char16_t a, char16_t b) {
+// The first `c` in `text` from `pos` on, or the text's size; four units at a
+// time, since the names are read at every activation.
+std::size_t findUnit(TextView text, std::size_t pos, char16_t c) {
   static_assert(std::endian::native == std::endian::little);
   constexpr std::uint64_t kOnes = 0x0001000100010001u, kHighs = 0x8000800080008000u;
-  // The lowest unit of `v` that is zero has its high bit set here.
-  auto zeroUnits = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
-  const std::uint64_t aaaa = kOnes * a, bbbb = kOnes * b;
+  const std::uint64_t cccc = kOnes * c;
   for (; pos + 4 <= text.size(); pos += 4) {
     std::uint64_t units;
     std::memcpy(&units, text.data() + pos, sizeof units);
-    if (std::uint64_t found = zeroUnits(units ^ aaaa) | zeroUnits(units ^ bbbb))
+    units ^= cccc;
+    // The lowest unit that was `c` has its high bit set here.
+    if (std::uint64_t found = (units - kOnes) & ~units & kHighs)
       return pos + static_cast<std::size_t>(std::countr_zero(found)) / 16;
   }
-  for (; pos < text.size(); ++pos)
-    if (text[pos] == a || text[pos] == b) break;
+  while (pos < text.size() && text[pos] != c) ++pos;
   return pos;
 }
 
-// Adds the table's text, cut into `count` lines (CR LF or a lone CR between
-// them), to its entries; false when the text does not hold that many lines.
-bool addLines(OkiniTable& table, std::size_t count) {
-  const TextView all = table.text();
-  table.reserve(count);
-  std::size_t pos = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    // The line's first ";" (should it have one: a broken character may take
-    // it) and its end, in one pass.
-    std::size_t semicolon = findEither(all, pos, u';', u'\r');
-    const bool hasSemicolon = semicolon < all.size() && all[semicolon] == u';';
-    const std::size_t end = hasSemicolon ? findEither(all, semicolon, u'\r', u'\r') : semicolon;
-    const bool last = i + 1 == count;
-    if (last != (end == all.size())) return false;
-    const TextView line = trimSpacesView(all.substr(pos, end - pos));
-    if (!hasSemicolon) semicolon = end;
-    // Trimming moves only spaces before the name.
-    const std::size_t nameSize =
-        line.empty() ? 0 : semicolon - static_cast<std::size_t>(line.data() - all.data());
-    table.addEntry(line.substr(0, std::min(nameSize, line.size())),
-                   line.substr(std::min(nameSize + 1, line.size())));
-    pos = end + 1;
-    if (!last && pos < all.size() && all[pos] == u'\n') ++pos;
+// `count` pieces of text, converted in one call with a CR between them (no
+// piece holds one) and cut apart again. Should the conversion not keep them
+// apart (a broken double-byte character before a CR), each is converted
+// alone. `convert` turns a joined run of pieces into the other form.
+template <class Joined, class Convert>
+auto convertApart(const Joined& joined, std::size_t count, Convert convert)
+    -> std::pair<decltype(convert(joined)), std::vector<std::size_t>> {
+  auto converted = convert(joined);
+  std::vector<std::size_t> ends;  // where each converted piece ends
+  ends.reserve(count);
+  for (std::size_t pos = 0; ends.size() < count; ++pos) {
+    if constexpr (std::is_same_v<decltype(converted), Text>) {
+      pos = findUnit(converted, pos, u'\r');
+    } else {
+      pos = std::min(converted.find('\r', pos), converted.size());
+    }
+    ends.push_back(pos);
+    if (pos == converted.size()) break;
   }
-  return true;
+  if (ends.size() == count && ends.back() == converted.size()) return {std::move(converted), std::move(ends)};
+  converted.clear();
+  ends.clear();
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t end = std::min(joined.find(typename Joined::value_type('\r'), begin), joined.size());
+    converted += convert(Joined(joined.substr(begin, end - begin)));
+    ends.push_back(converted.size());
+    converted += typename Joined::value_type('\r');
+    begin = end + 1;
+  }
+  converted.pop_back();
+  return {std::move(converted), std::move(ends)};
 }
 
-// Decodes the listed lines in one piece, where the file's bytes are (they are
-// freed on return: a large file is not held a third time), into `table`.
-// Should the decoding not keep the lines apart (a broken double-byte
-// character before a line end), each line is decoded alone.
-void decodeInto(OkiniTable& table, Bytes content, const std::vector<ByteRange>& entries,
-                const Platform& platform) {
-  const std::size_t first = entries.front().begin;
-  content.resize(entries.back().end);
-  content.erase(0, first);
-  table.assign(platform.fromAnsi(content));
-  if (addLines(table, entries.size())) return;
-  Text apart;
-  for (const ByteRange& line : entries) {
-    apart += platform.fromAnsi(content.substr(line.begin - first, line.end - line.begin));
-    apart += u'\r';
+// The listed lines into `table`: each name decoded (all in one conversion),
+// each path kept in the file's bytes, as they were read. A path is decoded
+// only when it is used, and written back as it was.
+void readIntoTable(OkiniTable& table, const Bytes& content, const std::vector<ListedLine>& lines,
+                   const Platform& platform) {
+  Bytes names, paths;
+  std::size_t nameBytes = 0, pathBytes = 0;
+  for (const ListedLine& line : lines) {
+    nameBytes += line.semicolon - line.begin + 1;
+    pathBytes += line.end - line.semicolon - 1;
   }
-  apart.pop_back();
-  table.assign(std::move(apart));
-  addLines(table, entries.size());
+  names.reserve(nameBytes);
+  paths.reserve(pathBytes);
+  for (const ListedLine& line : lines) {
+    // Without the spaces that pad it to 40 characters: they would be decoded
+    // only to be trimmed.
+    const std::size_t nameEnd = endWithoutSpaces(content, line.begin, line.semicolon);
+    names.append(content, line.begin, nameEnd - line.begin).push_back('\r');
+    paths.append(content, line.semicolon + 1, line.end - line.semicolon - 1);
+  }
+  names.pop_back();
+  auto [decoded, ends] =
+      convertApart(names, lines.size(), [&](const Bytes& bytes) { return platform.fromAnsi(bytes); });
+  table.assign(std::move(decoded), std::move(paths));
+  const TextView allNames = table.names();
+  const std::string_view allPaths = table.paths();
+  std::size_t nameBegin = 0, pathBegin = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::size_t pathSize = lines[i].end - lines[i].semicolon - 1;
+    table.addEntry(allNames.substr(nameBegin, ends[i] - nameBegin), allPaths.substr(pathBegin, pathSize));
+    nameBegin = ends[i] + 1;
+    pathBegin += pathSize;
+  }
+}
+
+// Every name of the table in the file's code page, in one conversion.
+std::pair<Bytes, std::vector<std::size_t>> encodedNames(const OkiniTable& table, std::int32_t last,
+                                                        const Platform& platform) {
+  Text names;
+  for (std::int32_t i = 0; i <= last; ++i) names.append(table[i].FileName).push_back(u'\r');
+  names.pop_back();
+  return convertApart(names, static_cast<std::size_t>(last) + 1,
+                      [&](const Text& text) { return platform.toAnsi(text); });
 }
 
 // The start of a line, enough to find it in an editor. A line may be as long
@@ -164,51 +213,54 @@ bool endsWithLineEnd(std::string_view text) {
 typOkini OkiniTable::operator[](std::int32_t index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) raiseError(ErrSubscriptOutOfRange);
   const Entry& entry = entries_[static_cast<std::size_t>(index)];
-  return {name(static_cast<std::size_t>(index)), TextView(text_.data() + entry.path, entry.pathSize)};
+  return {name(static_cast<std::size_t>(index)),
+          std::string_view(paths_.data() + entry.path, entry.pathSize)};
 }
 
-void OkiniTable::assign(Text text) {
+void OkiniTable::assign(Text names, Bytes paths) {
   // Offsets are 32-bit: a list of 4 G characters is no list of favourites.
-  if (text.size() > UINT32_MAX) raiseError(ErrOutOfMemory);
-  text_ = std::move(text);
+  if (names.size() > UINT32_MAX || paths.size() > UINT32_MAX) raiseError(ErrOutOfMemory);
+  names_ = std::move(names);
+  paths_ = std::move(paths);
   entries_.clear();
 }
 
-std::uint32_t OkiniTable::offsetOf(TextView part) const {
-  return static_cast<std::uint32_t>(part.data() - text_.data());
-}
-
-OkiniTable::Entry OkiniTable::entryOf(TextView name, TextView path) const {
+OkiniTable::Entry OkiniTable::entryOf(TextView name, std::string_view path) const {
   // The name keeps its first 40 characters, then loses surrounding spaces.
   name = trimSpacesView(name.substr(0, kNameLength));
   Entry entry;
-  entry.name = name.empty() ? 0 : offsetOf(name);
+  entry.name = static_cast<std::uint32_t>(name.empty() ? 0 : name.data() - names_.data());
   entry.nameSize = static_cast<std::uint8_t>(name.size());
-  entry.path = path.empty() ? 0 : offsetOf(path);
+  entry.path = static_cast<std::uint32_t>(path.empty() ? 0 : path.data() - paths_.data());
   entry.pathSize = static_cast<std::uint32_t>(path.size());
   return entry;
 }
 
-void OkiniTable::addEntry(TextView name, TextView path) {
+void OkiniTable::addEntry(TextView name, std::string_view path) {
   entries_.push_back(entryOf(name, path));
 }
 
-void OkiniTable::set(std::int32_t index, TextView name, TextView path) {
+void OkiniTable::set(std::int32_t index, TextView name, std::string_view path) {
   (*this)[index];  // error 9 outside the table
-  // The new text goes at the end of the buffer; the entry's old text stays
-  // unused until the next read replaces the buffer.
-  if (text_.size() + name.size() + path.size() > UINT32_MAX) raiseError(ErrOutOfMemory);
-  const std::size_t start = text_.size();
-  text_.append(name).append(path);
-  const TextView added = TextView(text_).substr(start);
+  // The new name and path go at the ends of the buffers; the entry's old ones
+  // stay unused until the next read replaces the buffers.
+  if (names_.size() + name.size() > UINT32_MAX || paths_.size() + path.size() > UINT32_MAX)
+    raiseError(ErrOutOfMemory);
+  names_.append(name);
+  paths_.append(path);
   entries_[static_cast<std::size_t>(index)] =
-      entryOf(added.substr(0, name.size()), added.substr(name.size()));
+      entryOf(TextView(names_).substr(names_.size() - name.size()),
+              std::string_view(paths_).substr(paths_.size() - path.size()));
 }
 
 void OkiniTable::moveToTop(std::int32_t index) {
   (*this)[index];  // error 9 outside the table
   auto first = entries_.begin();
   std::rotate(first, first + index, first + index + 1);
+}
+
+Text basCom::okiniPath(std::int32_t index) const {
+  return platform_.fromAnsi(Bytes(okini(index).Path));
 }
 
 Text basCom::favouritesFilePath() const {
@@ -263,7 +315,7 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
       scan.end == ScanEnd::Malformed ? quoteOfLine(content, scan.stopper, platform_) : Text();
   // A file without a single favourite leaves the table as it was.
   if (!scan.entries.empty()) {
-    decodeInto(gtypOkini, std::move(content), scan.entries, platform_);
+    readIntoTable(gtypOkini, content, scan.entries, platform_);
     gintOkiniMax = static_cast<std::int16_t>(scan.entries.size() - 1);  // the scan stops at the last index
   }
   std::vector<TextView> names(scan.entries.empty() ? 0 : gtypOkini.size());
@@ -305,7 +357,7 @@ basCom::SplitFile basCom::splitAtListEnd(bool mustExist) const {
   } else if (std::optional<Bytes> content = readIfPresent(path)) {
     file.content = std::move(*content);
   }
-  file.listEnd = scanFavourites(file.content).unreadFrom;
+  file.listEnd = scanFavourites(file.content, false).unreadFrom;
   return file;
 }
 
@@ -321,34 +373,34 @@ void basCom::pAppendOkiniFile(const Text& name, const Text& path) {
 }
 
 void basCom::pWriteOkiniFileCompact() {
-  Text entries;
-  for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
-    const typOkini entry = okini(i);
-    if (entry.FileName.empty()) continue;
-    entries.append(entry.FileName).append(u";").append(trimSpacesView(entry.Path)).append(u"\r\n");
+  const auto [names, ends] = encodedNames(gtypOkini, gintOkiniMax, platform_);
+  Bytes entries;
+  for (std::int32_t i = 0, nameBegin = 0; i <= gintOkiniMax; ++i) {
+    const std::string_view name = std::string_view(names).substr(nameBegin, ends[i] - nameBegin);
+    nameBegin = static_cast<std::int32_t>(ends[i]) + 1;
+    if (name.empty()) continue;
+    std::string_view path = okini(i).Path;
+    while (!path.empty() && path.front() == ' ') path.remove_prefix(1);
+    while (!path.empty() && path.back() == ' ') path.remove_suffix(1);
+    entries.append(name).append(";").append(path).append(kLineEnd);
   }
-  rewriteListWith(platform_.toAnsi(entries));
+  rewriteListWith(std::move(entries));
 }
 
 void basCom::pWriteOkiniFilePadded() {
-  // Written in one pass into text of the exact size: at the largest list this
-  // is most of what a launch does.
+  const auto [names, ends] = encodedNames(gtypOkini, gintOkiniMax, platform_);
   std::size_t size = 0;
   for (std::int32_t i = 0; i <= gintOkiniMax; ++i) size += kNameLength + 3 + okini(i).Path.size();
-  Text entries;
-  entries.resize_and_overwrite(size, [&](char16_t* out, std::size_t) {
-    for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
-      const typOkini entry = gtypOkini[i];
-      out = std::copy(entry.FileName.begin(), entry.FileName.end(), out);
-      out = std::fill_n(out, kNameLength - entry.FileName.size(), u' ');
-      *out++ = u';';
-      out = std::copy(entry.Path.begin(), entry.Path.end(), out);
-      *out++ = u'\r';
-      *out++ = u'\n';
-    }
-    return size;
-  });
-  rewriteListWith(platform_.toAnsi(entries));
+  Bytes entries;
+  entries.reserve(names.size() + size);
+  for (std::int32_t i = 0, nameBegin = 0; i <= gintOkiniMax; ++i) {
+    const typOkini entry = okini(i);
+    entries.append(names, static_cast<std::size_t>(nameBegin), ends[i] - nameBegin);
+    nameBegin = static_cast<std::int32_t>(ends[i]) + 1;
+    // The name fills 40 characters, whatever their bytes.
+    entries.append(kNameLength - entry.FileName.size(), ' ').append(";").append(entry.Path).append(kLineEnd);
+  }
+  rewriteListWith(std::move(entries));
 }
 
 // Replaces the listed part of the file with `entries` in one step, keeping the

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "core/text.h"
@@ -20,17 +21,18 @@ inline constexpr char16_t kFavouritesFileName[] = u"pyxtern.txt";
 inline constexpr char16_t kSettingsFileName[] = u"Tesmora.ini";
 
 // One favourite: its name as the table keeps it (its first 40 characters,
-// without surrounding spaces; written back padded to 40) and its path as held.
-// Both are views into the table's text, valid until the table next changes.
+// without surrounding spaces; written back padded to 40) and its path in the
+// favourites file's code page, as read or registered. Both are views into the
+// table, valid until the table next changes.
 struct typOkini {
   TextView FileName;
-  TextView Path;
+  std::string_view Path;
 };
 
-// The favourites table. Every name and path lies in one buffer of text (for
-// a read, the decoded list itself) and each entry is a few offsets into it:
-// the largest list costs its characters and 16 bytes a favourite, not a heap
-// string apiece, and is read without copying a line.
+// The favourites table. The names lie in one buffer of text and the paths in
+// one buffer of the file's bytes; each entry is a few offsets into them. The
+// largest list so costs its characters and 16 bytes a favourite, a read
+// decodes only the names, and a rewrite gives every path back byte for byte.
 class OkiniTable {
  public:
   std::size_t size() const { return entries_.size(); }
@@ -39,31 +41,31 @@ class OkiniTable {
   typOkini operator[](std::int32_t index) const;
   TextView name(std::size_t index) const {  // unchecked, for the lookup's passes
     const Entry& entry = entries_[index];
-    return TextView(text_.data() + entry.name, entry.nameSize);
+    return TextView(names_.data() + entry.name, entry.nameSize);
   }
 
-  TextView text() const { return text_; }
-  // Starts a table that holds `text`; lines are then added from it.
-  void assign(Text text);
-  // Adds an entry whose name and path are views into the text given to
-  // assign().
-  void addEntry(TextView name, TextView path);
+  TextView names() const { return names_; }
+  std::string_view paths() const { return paths_; }
+  // Starts a table that holds these names and paths; entries are then added
+  // as views into them.
+  void assign(Text names, Bytes paths);
+  void addEntry(TextView name, std::string_view path);
   void reserve(std::size_t count) { entries_.reserve(count); }
   // Sets an entry (error 9 outside the table); the name is kept to 40 characters.
-  void set(std::int32_t index, TextView name, TextView path);
+  void set(std::int32_t index, TextView name, std::string_view path);
   // Entries added at the end are empty; entries cut off are gone.
   void resize(std::size_t count) { entries_.resize(count); }
   void moveToTop(std::int32_t index);
 
  private:
   struct Entry {
-    std::uint32_t name = 0, path = 0, pathSize = 0;  // in text_
+    std::uint32_t name = 0, path = 0, pathSize = 0;  // in names_ and paths_
     std::uint8_t nameSize = 0;
   };
-  std::uint32_t offsetOf(TextView part) const;
-  Entry entryOf(TextView name, TextView path) const;
+  Entry entryOf(TextView name, std::string_view path) const;
 
-  Text text_;
+  Text names_;
+  Bytes paths_;
   std::vector<Entry> entries_;
 };
 
@@ -88,6 +90,8 @@ class basCom {
 
   // Entry of the favourites table; error 9 outside the table.
   typOkini okini(std::int32_t index) const { return gtypOkini[index]; }
+  // An entry's path as text; error 9 outside the table.
+  Text okiniPath(std::int32_t index) const;
   bool hasOkiniTable() const { return !gtypOkini.empty(); }
 
   Text favouritesFilePath() const;

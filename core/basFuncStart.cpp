@@ -189,7 +189,7 @@ std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click() {
         return;
       }
       found = static_cast<std::int16_t>(parseInteger(index, -32768, 32767));
-      path = trimSpaces(com.okini(found).Path);
+      path = trimSpaces(com.okiniPath(found));
     }
     // A built-in name may come before any favourite exists: then there is no
     // list to reorder and no file to write.

@@ -68,9 +68,8 @@ std::int16_t basFuncTork::pfrmTork_lstFileName_Click() {
     Platform& platform = app_.platform;
     std::int32_t i = platform.listIndex(kList);
     if (i < 0) return;
-    const typOkini entry = app_.com.okini(i);
-    platform.setControlText(kNameBox, Text(entry.FileName));
-    platform.setControlText(kPathBox, trimSpaces(entry.Path));
+    platform.setControlText(kNameBox, Text(app_.com.okini(i).FileName));
+    platform.setControlText(kPathBox, trimSpaces(app_.com.okiniPath(i)));
   });
 }
 
@@ -151,7 +150,7 @@ std::int16_t basFuncTork::pfrmTork_cmdTork_Click() {
       com.gblnOkiniFile = true;
     }
     com.gtypOkini.resize(static_cast<std::size_t>(com.gintOkiniMax) + 1);
-    com.gtypOkini.set(com.gintOkiniMax, name, path);
+    com.gtypOkini.set(com.gintOkiniMax, name, platform.toAnsi(path));
     mAfterChange();
   });
 }
@@ -165,7 +164,7 @@ std::int16_t basFuncTork::pfrmTork_cmdTeis_Click() {
     // Stored trimmed: surrounding spaces would push a 40-character name past
     // what the table keeps.
     com.gtypOkini.set(i, trimSpaces(platform.controlText(kNameBox)),
-                      trimSpaces(platform.controlText(kPathBox)));
+                      platform.toAnsi(trimSpaces(platform.controlText(kPathBox))));
     com.pWriteOkiniFileCompact();
     mAfterChange();
   });
@@ -176,7 +175,7 @@ std::int16_t basFuncTork::pfrmTork_cmdDelete_Click() {
     basCom& com = app_.com;
     std::int32_t i = mSelectedIndex();
     if (i < 0) return;
-    com.gtypOkini.set(i, TextView(), TextView());
+    com.gtypOkini.set(i, TextView(), std::string_view());
     if (com.gintOkiniMax != 0) {
       com.pWriteOkiniFileCompact();
       --com.gintOkiniMax;

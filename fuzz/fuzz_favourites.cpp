@@ -26,13 +26,14 @@ constexpr ControlRef kTorkList{FormId::frmTork, "lstFileName"};
 constexpr std::size_t kMostEntries = 32767;
 
 struct Entry {
-  Text name;  // the text before ";", as read
-  Text path;  // the text after it, as read
+  Text name;   // the text before ";", as read
+  Bytes path;  // the bytes after it, as read: they are written back as they were
 };
 
 // What the readers make of the file: lines end at CR LF or a lone CR; a line
-// is trimmed of spaces; the list ends at the first empty line (kept, with all
-// below it, as the rest); a line without ";" is malformed.
+// is trimmed of spaces and parted at its first ";" byte; the list ends at the
+// first empty line (kept, with all below it, as the rest); a line without ";"
+// is malformed.
 struct Reading {
   std::vector<Entry> entries;
   bool malformed = false;
@@ -62,11 +63,8 @@ Reading readFavourites(const Bytes& bytes, const Platform& platform) {
       r.tooMany = true;
       break;
     }
-    // The line is decoded as a whole; a broken double-byte character may
-    // take the ";" with it, and then the whole line is the name.
-    Text text = platform.fromAnsi(Bytes(line));
-    std::size_t semicolon = std::min(text.find(u';'), text.size());
-    r.entries.push_back({text.substr(0, semicolon), text.substr(std::min(semicolon + 1, text.size()))});
+    const std::size_t semicolon = line.find(';');
+    r.entries.push_back({platform.fromAnsi(Bytes(line.substr(0, semicolon))), Bytes(line.substr(semicolon + 1))});
     r.listEndsLine = end < bytes.size();
   }
   r.list = bytes.substr(0, bytes.size() - r.rest.size());
@@ -131,13 +129,13 @@ struct Scenario {
     }
     std::rotate(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(found),
                 entries.begin() + static_cast<std::ptrdiff_t>(found) + 1);
-    Text text;
+    Bytes written;
     for (Entry& e : entries) {
       e.name = padded(e.name);
-      text += e.name + u";" + e.path + u"\r\n";
+      written += sim.toAnsi(e.name) + ";" + e.path + "\r\n";
     }
     listEndsLine = true;
-    expectFile(sim.toAnsi(text) + rest, "a launch writes the padded list above the rest");
+    expectFile(written + rest, "a launch writes the padded list above the rest");
     expectMessages(0, "a launch shows no message");
     require(sim.listItems(kNameBox) == shownNames(entries), "the launcher lists the new order");
   }
@@ -163,7 +161,7 @@ struct Scenario {
     expectFile(list + (listEndsLine ? "" : "\r\n") + line + rest,
                "a registration adds one line at the list's end");
     expectMessages(0, "a registration shows no message");
-    entries.push_back({name, path});
+    entries.push_back({name, sim.toAnsi(path)});
     listEndsLine = true;
     require(sim.listItems(kTorkList) == shownNames(entries), "the registration window lists the new name");
   }
@@ -179,7 +177,7 @@ struct Scenario {
         expectMessages(1, "a correction to a name that cannot be kept is refused");
         return expectFile(list + rest, "a refused correction writes nothing");
       }
-      entries[k] = {name, u"D:\\訂正"};
+      entries[k] = {name, sim.toAnsi(u"D:\\訂正")};
     } else {
       sim.click({FormId::frmTork, "cmdDelete"});
       if (entries.size() == 1) {
@@ -192,14 +190,17 @@ struct Scenario {
       }
       entries[k].name.clear();
     }
-    Text text;
+    Bytes written;
     std::vector<Entry> kept;
     for (const Entry& e : entries) {
       if (shown(e.name).empty()) continue;
-      kept.push_back({shown(e.name), trimmed(e.path)});
-      text += kept.back().name + u";" + kept.back().path + u"\r\n";
+      std::string_view path = e.path;
+      while (!path.empty() && path.front() == ' ') path.remove_prefix(1);
+      while (!path.empty() && path.back() == ' ') path.remove_suffix(1);
+      kept.push_back({shown(e.name), Bytes(path)});
+      written += sim.toAnsi(kept.back().name) + ";" + kept.back().path + "\r\n";
     }
-    expectFile(sim.toAnsi(text) + rest, "a correction or deletion writes the compact list above the rest");
+    expectFile(written + rest, "a correction or deletion writes the compact list above the rest");
     expectMessages(0, "a correction or deletion shows no message");
     entries = kept;
     require(sim.listItems(kTorkList) == shownNames(entries), "the registration window lists what is left");

@@ -28,7 +28,7 @@ TEST_P(FavouritesRead, ListsNamesAndKeepsPaths) {
   EXPECT_EQ(names(), c.names);
   std::vector<std::string> paths;
   if (app->com.gblnOkiniFile && app->com.hasOkiniTable() && !c.paths.empty()) {
-    for (int i = 0; i <= app->com.gintOkiniMax; ++i) paths.push_back(toUtf8(app->com.okini(i).Path));
+    for (int i = 0; i <= app->com.gintOkiniMax; ++i) paths.push_back(toUtf8(app->com.okiniPath(i)));
   }
   EXPECT_EQ(paths, c.paths);
   EXPECT_TRUE(sim.messageBoxes().empty());
@@ -146,6 +146,20 @@ TEST_F(FavouritesFile, PaddedAndCompactFormsRoundTrip) {
   EXPECT_EQ(names(), (std::vector<std::string>{"メモ", "b"}));
   app->com.pWriteOkiniFileCompact();
   EXPECT_EQ(favourites(), "メモ;C:\\memo.txt\r\nb;C:\\b.exe /x\r\n");
+}
+
+TEST_F(FavouritesFile, RewritesGivePathsBackByteForByte) {
+  // Bytes the code page would not give back as they were: a sequence it does
+  // not assign and a duplicate code of "≒". Only names are re-encoded.
+  const Bytes odd = "C:\\\x85\x40\x87\x90.txt";
+  sim.putFile("pyxtern.txt", "a;" + odd + "\r\nb;C:\\b.txt\r\n");
+  startProgram();
+  app->com.pWriteOkiniFilePadded();
+  const std::string pad(39, ' ');
+  EXPECT_EQ(sim.fileContent("pyxtern.txt"), "a" + pad + ";" + odd + "\r\nb" + pad + ";C:\\b.txt\r\n");
+  app->com.pWriteOkiniFileCompact();
+  EXPECT_EQ(sim.fileContent("pyxtern.txt"), "a;" + odd + "\r\nb;C:\\b.txt\r\n");
+  EXPECT_EQ(app->com.okiniPath(0), u"C:\\\u30FB\u2252.txt");  // as the system decodes them
 }
 
 TEST_F(FavouritesFile, AppendCreatesTheFile) {
