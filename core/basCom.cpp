@@ -154,16 +154,25 @@ void readIntoTable(OkiniTable& table, const Bytes& content, const std::vector<Li
     nameBytes += line.semicolon - line.begin + 1;
     pathBytes += line.end - line.semicolon - 1;
   }
-  names.reserve(nameBytes);
-  paths.reserve(pathBytes);
-  for (const ListedLine& line : lines) {
-    // Without the spaces that pad it to 40 characters: they would be decoded
-    // only to be trimmed.
-    const std::size_t nameEnd = endWithoutSpaces(content, line.begin, line.semicolon);
-    names.append(content, line.begin, nameEnd - line.begin).push_back('\r');
-    paths.append(content, line.semicolon + 1, line.end - line.semicolon - 1);
-  }
-  names.pop_back();
+  names.resize_and_overwrite(nameBytes, [&](char* out, std::size_t) {
+    char* const begin = out;
+    for (const ListedLine& line : lines) {
+      // Without the spaces that pad it to 40 characters: they would be
+      // decoded only to be trimmed.
+      const std::size_t nameEnd = endWithoutSpaces(content, line.begin, line.semicolon);
+      std::memcpy(out, content.data() + line.begin, nameEnd - line.begin);
+      out += nameEnd - line.begin;
+      *out++ = '\r';
+    }
+    return static_cast<std::size_t>(out - begin) - 1;  // no CR after the last
+  });
+  paths.resize_and_overwrite(pathBytes, [&](char* out, std::size_t) {
+    for (const ListedLine& line : lines) {
+      std::memcpy(out, content.data() + line.semicolon + 1, line.end - line.semicolon - 1);
+      out += line.end - line.semicolon - 1;
+    }
+    return pathBytes;
+  });
   auto [decoded, ends] =
       convertApart(names, lines.size(), [&](const Bytes& bytes) { return platform.fromAnsi(bytes); });
   table.assign(std::move(decoded), std::move(paths));
@@ -389,17 +398,30 @@ void basCom::pWriteOkiniFileCompact() {
 
 void basCom::pWriteOkiniFilePadded() {
   const auto [names, ends] = encodedNames(gtypOkini, gintOkiniMax, platform_);
-  std::size_t size = 0;
-  for (std::int32_t i = 0; i <= gintOkiniMax; ++i) size += kNameLength + 3 + okini(i).Path.size();
-  Bytes entries;
-  entries.reserve(names.size() + size);
-  for (std::int32_t i = 0, nameBegin = 0; i <= gintOkiniMax; ++i) {
+  std::size_t size = names.size() + 1;  // the names, and a CR after each
+  for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
     const typOkini entry = okini(i);
-    entries.append(names, static_cast<std::size_t>(nameBegin), ends[i] - nameBegin);
-    nameBegin = static_cast<std::int32_t>(ends[i]) + 1;
-    // The name fills 40 characters, whatever their bytes.
-    entries.append(kNameLength - entry.FileName.size(), ' ').append(";").append(entry.Path).append(kLineEnd);
+    size += kNameLength - entry.FileName.size() + 2 + entry.Path.size();
   }
+  Bytes entries;
+  entries.resize_and_overwrite(size, [&](char* out, std::size_t) {
+    std::size_t nameBegin = 0;
+    for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
+      const typOkini entry = gtypOkini[i];
+      const std::size_t nameEnd = ends[static_cast<std::size_t>(i)];
+      std::memcpy(out, names.data() + nameBegin, nameEnd - nameBegin);
+      out += nameEnd - nameBegin;
+      nameBegin = nameEnd + 1;
+      // The name fills 40 characters, whatever their bytes.
+      out = std::fill_n(out, kNameLength - entry.FileName.size(), ' ');
+      *out++ = ';';
+      std::memcpy(out, entry.Path.data(), entry.Path.size());
+      out += entry.Path.size();
+      *out++ = '\r';
+      *out++ = '\n';
+    }
+    return size;
+  });
   rewriteListWith(std::move(entries));
 }
 
