@@ -81,9 +81,12 @@ double median(
 
 Bytes readBytes(const fs::path& file) {
   std::ifstream in(file, std::ios::binary | std::ios::ate);
-  Bytes content(static_cast<std::size_t>(in.tellg()), '\0');
-  in.seekg(0);
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  Bytes content;
+  content.resize_and_overwrite(static_cast<std::size_t>(in.tellg()), [&](char* out, std::size_t size) {
+    in.seekg(0);
+    in.read(out, static_cast<std::streamsize>(size));
+    return size;
+  });
   return content;
 }
 

@@ -25,9 +25,13 @@ std::intptr_t ownProcedureToken(std::intptr_t hwnd) {
 
 Bytes readWhole(const fs::path& file) {
   std::ifstream in(file, std::ios::binary | std::ios::ate);
-  Bytes content(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-  in.seekg(0);
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  Bytes content;
+  content.resize_and_overwrite(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)),
+                               [&](char* out, std::size_t size) {
+                                 in.seekg(0);
+                                 in.read(out, static_cast<std::streamsize>(size));
+                                 return static_cast<std::size_t>(in.gcount());
+                               });
   return content;
 }
 
