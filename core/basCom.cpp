@@ -397,7 +397,9 @@ void basCom::pWriteOkiniFileCompact() {
 }
 
 void basCom::pWriteOkiniFilePadded() {
-  const auto [names, ends] = encodedNames(gtypOkini, gintOkiniMax, platform_);
+  const auto encoded = encodedNames(gtypOkini, gintOkiniMax, platform_);
+  const Bytes& names = encoded.first;
+  const std::vector<std::size_t>& ends = encoded.second;
   std::size_t size = names.size() + 1;  // the names, and a CR after each
   for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
     const typOkini entry = okini(i);
