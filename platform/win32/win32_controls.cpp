@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/win32/win32_dpi.h"
@@ -24,17 +26,30 @@ constexpr ListMessages kListMessages{LB_RESETCONTENT, LB_ADDSTRING,  LB_GETCURSE
                                      LB_GETTEXT,      LB_GETTEXTLEN, LB_FINDSTRINGEXACT, LB_INSERTSTRING,
                                      LB_DELETESTRING, LB_INITSTORAGE};
 
-// Where `items` is `shown` with one item moved to the top (what a launch
-// does to the list), the item's old place; otherwise 0.
-std::size_t movedToTop(const std::vector<Text>& shown, const std::vector<TextView>& items) {
+// An item as the list remembers it: 64 bits of its text, enough to tell a
+// changed list from the shown one without keeping a copy of every item.
+std::uint64_t itemHash(TextView item) {
+  static_assert(sizeof(std::size_t) == sizeof(std::uint64_t), "a 64-bit hash of the text");
+  return std::hash<TextView>{}(item);
+}
+
+bool sameItems(const std::vector<std::uint64_t>& shown, const std::vector<TextView>& items) {
+  return std::equal(shown.begin(), shown.end(), items.begin(), items.end(),
+                    [](std::uint64_t hash, TextView item) { return hash == itemHash(item); });
+}
+
+// Where `items` is the shown list with one item moved to the top (what a
+// launch does to the list), the item's old place; otherwise 0.
+std::size_t movedToTop(const std::vector<std::uint64_t>& shown, const std::vector<TextView>& items) {
   if (shown.size() != items.size() || items.empty()) return 0;
+  const std::uint64_t top = itemHash(items[0]);
   std::size_t from = 1;
-  while (from < shown.size() && shown[from] != items[0]) ++from;
+  while (from < shown.size() && shown[from] != top) ++from;
   if (from == shown.size()) return 0;
   for (std::size_t i = 0; i < from; ++i)
-    if (items[i + 1] != shown[i]) return 0;
+    if (itemHash(items[i + 1]) != shown[i]) return 0;
   for (std::size_t i = from + 1; i < items.size(); ++i)
-    if (items[i] != shown[i]) return 0;
+    if (itemHash(items[i]) != shown[i]) return 0;
   return from;
 }
 
@@ -113,19 +128,21 @@ void setControlText(ControlKind kind, HWND control, const Text& text) {
   SendMessageW(control, list.setCurSel, static_cast<WPARAM>(index), 0);
 }
 
-void replaceItems(ControlKind kind, HWND control, const std::vector<Text>& shown,
+void replaceItems(ControlKind kind, HWND control, std::vector<std::uint64_t>& shown,
                   const std::vector<TextView>& items) {
   const ListMessages* list = listMessages(kind);
   if (!list) return;
   SendMessageW(control, list->setCurSel, static_cast<WPARAM>(-1), 0);
   // A drop-down combo box keeps its edit field apart from the list.
   if (kind == ControlKind::ComboBox) SetWindowTextW(control, L"");
-  if (std::equal(items.begin(), items.end(), shown.begin(), shown.end())) return;
+  if (sameItems(shown, items)) return;
   // Re-adding tens of thousands of items is the slowest thing the launcher
   // does; after a launch only one of them has moved.
   if (std::size_t from = movedToTop(shown, items)) {
     SendMessageW(control, list->remove, from, 0);
     SendMessageW(control, list->insert, 0, reinterpret_cast<LPARAM>(wide(Text(items[0]))));
+    std::rotate(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(from),
+                shown.begin() + static_cast<std::ptrdiff_t>(from) + 1);
     return;
   }
   SendMessageW(control, WM_SETREDRAW, FALSE, 0);
@@ -133,10 +150,13 @@ void replaceItems(ControlKind kind, HWND control, const std::vector<Text>& shown
   std::size_t characters = 0;
   for (TextView item : items) characters += item.size() + 1;
   SendMessageW(control, list->initStorage, items.size(), characters * sizeof(wchar_t));
+  shown.clear();
+  shown.reserve(items.size());
   Text item;  // each one NUL-terminated, as the list takes it
   for (TextView view : items) {
     item.assign(view);
     SendMessageW(control, list->add, 0, reinterpret_cast<LPARAM>(wide(item)));
+    shown.push_back(itemHash(view));
   }
   SendMessageW(control, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(control, nullptr, TRUE);

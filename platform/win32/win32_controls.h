@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "core/text.h"
@@ -31,9 +32,10 @@ Text controlText(ControlKind kind, HWND control);
 // A list box takes new text by selecting the item that reads so.
 void setControlText(ControlKind kind, HWND control, const Text& text);
 
-// Makes the list hold `items` (it shows `shown`), with no selection; a combo
-// box's edit field is emptied too.
-void replaceItems(ControlKind kind, HWND control, const std::vector<Text>& shown,
+// Makes the list hold `items`, with no selection; a combo box's edit field is
+// emptied too. `shown` holds a hash of each item the list shows, and is kept
+// so.
+void replaceItems(ControlKind kind, HWND control, std::vector<std::uint64_t>& shown,
                   const std::vector<TextView>& items);
 int selectedIndex(ControlKind kind, HWND control);
 

@@ -26,10 +26,7 @@ void Win32Platform::setControlText(ControlRef ref, const Text& text) {
 
 void Win32Platform::setListItems(ControlRef ref, const std::vector<TextView>& items) {
   const Control& c = window(ref);
-  win32::replaceItems(c.decl->kind, c.hwnd, c.items, items);
-  // Element by element, into the storage the shown ones had.
-  c.items.resize(items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) c.items[i].assign(items[i]);
+  win32::replaceItems(c.decl->kind, c.hwnd, c.itemHashes, items);
 }
 
 std::int32_t Win32Platform::listIndex(ControlRef ref) const {

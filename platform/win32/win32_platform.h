@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -116,10 +117,11 @@ class Win32Platform final : public Platform {
  private:
   struct Control {
     const ControlDecl* decl;
-    HWND hwnd = nullptr;                // none for menus and file dialogs
-    UINT id = 0;                        // command identifier; menu items are chosen by it too
-    HMENU menu = nullptr;               // the popup of a menu that holds items
-    mutable std::vector<Text> items{};  // what a list shows
+    HWND hwnd = nullptr;   // none for menus and file dialogs
+    UINT id = 0;           // command identifier; menu items are chosen by it too
+    HMENU menu = nullptr;  // the popup of a menu that holds items
+    // What a list shows, one hash per item; the text is the control's.
+    mutable std::vector<std::uint64_t> itemHashes{};
   };
 
   struct Form {

@@ -300,14 +300,44 @@ void testLauncher(pyx::Win32Platform& platform, Recorder& events) {
     }
     return all;
   };
+  // Each item is marked before an update: a fill anew drops the marks, an
+  // update by difference keeps those of the items it leaves alone.
+  auto markItems = [&] {
+    for (LRESULT i = 0, n = SendMessageW(combo, CB_GETCOUNT, 0, 0); i < n; ++i)
+      SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(i), 1);
+  };
+  auto markedItems = [&] {
+    int marked = 0;
+    for (LRESULT i = 0, n = SendMessageW(combo, CB_GETCOUNT, 0, 0); i < n; ++i)
+      marked += SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) == 1;
+    return marked;
+  };
   platform.setListItems(names, {u"abc", u"メモ帳", u"xyz"});
   platform.setControlText(names, u"メモ");
   check(platform.controlText(names) == u"メモ" && platform.listIndex(names) == -1, "name field text");
-  platform.setListItems(names, {u"xyz", u"abc", u"メモ帳"});
-  check(comboItems() == u"xyz|abc|メモ帳|" && platform.controlText(names).empty(),
-        "an item moved to the top, the field emptied");
-  platform.setListItems(names, {u"q", u"abc"});
-  check(comboItems() == u"q|abc|", "a list filled anew");
+  const struct {
+    std::vector<pyx::TextView> items;
+    Text shown;
+    int kept;
+    const char* what;
+  } updates[] = {
+      {{u"abc", u"メモ帳", u"xyz"}, u"abc|メモ帳|xyz|", 3, "the same list, left alone"},
+      {{u"xyz", u"abc", u"メモ帳"}, u"xyz|abc|メモ帳|", 2, "an item moved to the top"},
+      {{u"xyz", u"abd", u"メモ帳"}, u"xyz|abd|メモ帳|", 0, "one item changed: filled anew"},
+      {{u"メモ帳", u"xyz", u"abd"}, u"メモ帳|xyz|abd|", 2, "the last item moved to the top"},
+      {{u"abd", u"メモ帳", u"xyz"}, u"abd|メモ帳|xyz|", 2, "and the next launch's"},
+      {{u"abd", u"xyz", u"メモ帳"}, u"abd|xyz|メモ帳|", 0, "two items swapped below the top: filled anew"},
+      {{u"q", u"abc"}, u"q|abc|", 0, "a shorter list filled anew"},
+      {{}, u"", 0, "an empty list"},
+  };
+  for (const auto& update : updates) {
+    markItems();
+    platform.setControlText(names, u"メモ");
+    platform.setListItems(names, update.items);
+    check(comboItems() == update.shown && markedItems() == update.kept, update.what);
+    check(platform.controlText(names).empty() && platform.listIndex(names) == -1,
+          std::string(update.what) + ": the field emptied, nothing selected");
+  }
 
   checkError(
       5, [&] { platform.setFocus(names); }, "focus on a hidden form");
