@@ -190,7 +190,10 @@ void readIntoTable(OkiniTable& table, const Bytes& content, const std::vector<Li
 // Every name of the table in the file's code page, in one conversion.
 std::pair<Bytes, std::vector<std::size_t>> encodedNames(const OkiniTable& table, std::int32_t last,
                                                         const Platform& platform) {
+  std::size_t size = 0;
+  for (std::int32_t i = 0; i <= last; ++i) size += table[i].FileName.size() + 1;
   Text names;
+  names.reserve(size);
   for (std::int32_t i = 0; i <= last; ++i) names.append(table[i].FileName).push_back(u'\r');
   names.pop_back();
   return convertApart(names, static_cast<std::size_t>(last) + 1,
