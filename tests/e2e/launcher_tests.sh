@@ -189,7 +189,9 @@ test_japanese_name_is_listed_launched_and_kept() {
 
   focus_name_field || return 1
   shot_window "$XID" launcher.png
-  xdotool key alt+Down
+  # F4 rather than Alt+Down: Wine, placing its windows itself, takes the
+  # Alt's release for a press of its own and opens the system menu.
+  xdotool key F4
   if wait_for 5 "the name list to drop down" is_dropped 1; then
     local wx wy ww wh dx dy dw dh
     read -r wx wy ww wh < <(probe geometry "$TITLE")
@@ -200,7 +202,7 @@ test_japanese_name_is_listed_launched_and_kept() {
     xdotool key Escape
     wait_for 5 "the name list to close" is_dropped 0 || return 1
   else
-    detail "the list did not drop down on Alt+Down; no screenshot of it"
+    detail "the list did not drop down on F4; no screenshot of it"
   fi
 
   # Typed as a user with a Japanese input method would enter it; where the

@@ -71,11 +71,7 @@ now_ms() { wine_now_ms; }
 wait_for() {
   local seconds=$1 what=$2
   shift 2
-  local deadline=$(($(now_ms) + seconds * 1000))
-  until "$@"; do
-    [ "$(now_ms)" -lt "$deadline" ] || fail "timed out after ${seconds}s waiting for $what" || return 1
-    sleep 0.1 # poll interval
-  done
+  wine_wait "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
 }
 
 # ------------------------------------------------------------ X and Wine
@@ -90,9 +86,20 @@ cleanup() {
 
 probe() { wine "$E2E/probe.exe" "$@" 2>/dev/null; }
 
+# windows_managed Y|N: the Wine processes from now on leave their windows to a
+# window manager (Y, Wine's default) or not (N, no waiting for one that is
+# not there; every test starts so). Restarts Wine when it changes.
+MANAGED=''
+windows_managed() {
+  [ "$MANAGED" = "$1" ] && return 0
+  wine_manage_windows "$1" 2>"$RUN/start.err" || fail "$(cat "$RUN/start.err")" || return 1
+  MANAGED=$1
+}
+
 start_wine() {
   wine_start_x "$RUN" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
   wine_new_prefix "$RUN/prefix" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
+  windows_managed N || die "$REASON"
   local acp
   acp=$(probe acp) || die "probe.exe does not run under Wine"
   [ "$acp" = 932 ] ||
@@ -199,6 +206,7 @@ start_launcher() {
 }
 
 has_launcher_window() { XID=$(probe xid "$TITLE"); }
+launcher_hidden() { [ "$(probe count "$TITLE")" = 0 ]; }
 
 # start_with LINE...: the favourites file of $APP, then its launcher, up to
 # its window.
@@ -220,8 +228,7 @@ stop_launchers() {
     wait "$pid" 2>/dev/null
   done
   STARTED=()
-  no_windows() { [ "$(probe count "$TITLE")" = 0 ]; }
-  wait_for 15 "the launcher's windows to go away" no_windows || true
+  wait_for 15 "the launcher's windows to go away" launcher_hidden || true
 }
 
 has_items() { [ "$(probe items "$1")" = "$(printf '%s\n' "${@:2}")" ]; }
@@ -310,8 +317,7 @@ expect_no_start() {
 expect_exit() {
   local pid=$1 what=$2 asked window_gone
   asked=$(now_ms)
-  no_windows() { [ "$(probe count "$TITLE")" = 0 ]; }
-  wait_for 10 "the window to disappear after $what" no_windows || return 1
+  wait_for 10 "the window to disappear after $what" launcher_hidden || return 1
   window_gone=$(now_ms)
   ended() { ! alive "$pid"; }
   wait_for 15 "the process to end after $what (its window is gone)" ended || return 1
@@ -336,7 +342,7 @@ run_test() {
   REASON='' DETAILS='' NOTE='' BOX_TITLE=''
   started=$(now_ms)
   local ok=1
-  "$1" || ok=0
+  windows_managed N && "$1" || ok=0
   local took
   took=$(awk -v ms=$(($(now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
   if [ "$ok" = 1 ]; then
