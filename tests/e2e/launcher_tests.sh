@@ -141,7 +141,7 @@ test_each_way_of_closing_ends_the_program() {
     case $way in
       キャンセル) click_button キャンセル ;;
       Tab-Tab-Space) focus_name_field && xdotool key Tab Tab space ;; # name field, ＯＫ, キャンセル
-      close-box) read -r x y < <(probe close-box "$TITLE") && xdotool mousemove --sync "$x" "$y" click 1 ;;
+      close-box) read -r x y < <(probe close-box "$TITLE") && click_at "$x" "$y" 1 ;;
       Alt+F4) xdotool windowfocus --sync "$XID" 2>/dev/null && xdotool key alt+F4 ;;
     esac || fail "cannot close the window by $way" || return 1
     expect_exit "$PID" "$way" && expect_no_start || return 1

@@ -246,6 +246,17 @@ expect_items() { expect_list "$TITLE" "$@"; }
 focus_in_name_field() { [ "$(probe focus "$TITLE")" = combo ]; }
 focus_in() { [ "$(probe focus "$1")" = "$2" ]; }
 
+# click_at X Y [CLICK-OPTION...] BUTTON: a click at that screen point. The
+# pointer moves there first, and --sync waits until it has left where it
+# was: for ever when it is there already.
+click_at() {
+  local x=$1 y=$2 X Y SCREEN WINDOW
+  shift 2
+  eval "$(xdotool getmouselocation --shell)"
+  [ "$X $Y" = "$x $y" ] || xdotool mousemove --sync "$x" "$y"
+  xdotool click "$@"
+}
+
 # focus_name_field: gives the launcher the keyboard focus as clicking its
 # window does; clicks into the name field when the focus is elsewhere. Sets
 # CLICKED when it had to.
@@ -256,7 +267,7 @@ focus_name_field() {
   CLICKED=1
   local x y
   read -r x y < <(probe name-field "$TITLE") || fail "no name field in the launcher" || return 1
-  xdotool mousemove --sync "$x" "$y" click 1
+  click_at "$x" "$y" 1
   wait_for 5 "the focus in the name field after clicking it" focus_in_name_field
 }
 
@@ -284,7 +295,7 @@ launch() {
 click_button() {
   local x y
   read -r x y < <(probe center "${2:-$TITLE}" "$1") || fail "no button captioned $1" || return 1
-  xdotool mousemove --sync "$x" "$y" click 1
+  click_at "$x" "$y" 1
 }
 
 # expect_started N PROGRAM ARGUMENTS: waits for target.exe's N-th recorded

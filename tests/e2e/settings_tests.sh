@@ -28,7 +28,7 @@ tray_empty() { ! tray_shows_icon; }
 tray_click() {
   local x y width height
   read -r x y width height < <(probe client 'Wine System Tray') || fail "no tray window to click" || return 1
-  xdotool mousemove --sync $((x + 10)) $((y + height / 2)) click --repeat "${2:-1}" --delay 80 "$1"
+  click_at $((x + 10)) $((y + height / 2)) --repeat "${2:-1}" --delay 80 "$1"
 }
 
 # press_hotkey KEYS: Wine delivers a global hotkey only while one of its
@@ -41,7 +41,7 @@ press_hotkey() {
 right_click_launcher() {
   local wx wy ww wh
   read -r wx wy ww wh < <(probe geometry "$TITLE") || fail "no launcher window to click" || return 1
-  xdotool mousemove --sync $((wx + 20)) $((wy + wh / 2)) click 3 # on the surface, left of the controls
+  click_at $((wx + 20)) $((wy + wh / 2)) 3 # on the surface, left of the controls
 }
 
 is_menu_open() { probe windows | grep -q 'class=#32768'; }
