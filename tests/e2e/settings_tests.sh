@@ -27,7 +27,8 @@ tray_empty() { ! tray_shows_icon; }
 # tray_click BUTTON [CLICKS]: on the icon, the first in the tray window.
 tray_click() {
   local x y width height
-  read -r x y width height < <(probe client 'Wine System Tray') || fail "no tray window to click" || return 1
+  tray_area() { read -r x y width height < <(probe client 'Wine System Tray'); }
+  wait_for 5 "the tray window's area" tray_area || return 1
   click_at $((x + 10)) $((y + height / 2)) --repeat "${2:-1}" --delay 80 "$1"
 }
 
