@@ -83,13 +83,10 @@ wine_new_prefix() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 }
 
-# wine_manage_windows Y|N: whether Wine leaves its windows to a window
-# manager (Y, Wine's default) or places and focuses them itself (N). With Y
-# and none running, as on a virtual display, hiding a window waits 2 s for a
-# manager that never answers, and so does the tray when its last icon goes.
-# Each Wine process reads the choice as it starts: the server restarts,
-# ending every process of the prefix, so that the desktop and the tray start
-# anew with it.
+# wine_manage_windows Y|N: Wine leaves its windows to a window manager (Y,
+# its default: with none running, each hidden window waits 2 s for one) or
+# places and focuses them itself (N). A process reads this as it starts, so
+# the server restarts, ending every process, and the tray starts anew.
 wine_manage_windows() {
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null

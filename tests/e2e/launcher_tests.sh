@@ -189,8 +189,8 @@ test_japanese_name_is_listed_launched_and_kept() {
 
   focus_name_field || return 1
   shot_window "$XID" launcher.png
-  # F4 rather than Alt+Down: Wine, placing its windows itself, takes the
-  # Alt's release for a press of its own and opens the system menu.
+  # F4 rather than Alt+Down: Wine, placing its windows itself, opens the
+  # system menu as the Alt is released, and that closes the list.
   xdotool key F4
   if wait_for 5 "the name list to drop down" is_dropped 1; then
     local wx wy ww wh dx dy dw dh

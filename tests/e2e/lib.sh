@@ -86,9 +86,8 @@ cleanup() {
 
 probe() { wine "$E2E/probe.exe" "$@" 2>/dev/null; }
 
-# windows_managed Y|N: the Wine processes from now on leave their windows to a
-# window manager (Y, Wine's default) or not (N, no waiting for one that is
-# not there; every test starts so). Restarts Wine when it changes.
+# windows_managed Y|N: Wine from now on with (Y, its default) or without (N,
+# as every test starts) window management; see wine_manage_windows.
 MANAGED=''
 windows_managed() {
   [ "$MANAGED" = "$1" ] && return 0
