@@ -83,6 +83,19 @@ wine_new_prefix() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 }
 
+# wine_manage_windows Y|N: Wine leaves its windows to a window manager (Y,
+# its default: with none running, each hidden window waits 2 s for one) or
+# places and focuses them itself (N). A process reads this as it starts, so
+# the server restarts, ending every process, and the tray starts anew.
+wine_manage_windows() {
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  wineserver -p && wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1 || {
+    echo "cannot restart the Wine server with Managed=$1" >&2
+    return 1
+  }
+}
+
 # Ends every Wine process of the prefix and the private X server.
 wine_stop() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then

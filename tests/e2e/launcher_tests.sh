@@ -141,7 +141,7 @@ test_each_way_of_closing_ends_the_program() {
     case $way in
       キャンセル) click_button キャンセル ;;
       Tab-Tab-Space) focus_name_field && xdotool key Tab Tab space ;; # name field, ＯＫ, キャンセル
-      close-box) read -r x y < <(probe close-box "$TITLE") && xdotool mousemove --sync "$x" "$y" click 1 ;;
+      close-box) read -r x y < <(probe close-box "$TITLE") && click_at "$x" "$y" 1 ;;
       Alt+F4) xdotool windowfocus --sync "$XID" 2>/dev/null && xdotool key alt+F4 ;;
     esac || fail "cannot close the window by $way" || return 1
     expect_exit "$PID" "$way" && expect_no_start || return 1
@@ -189,7 +189,9 @@ test_japanese_name_is_listed_launched_and_kept() {
 
   focus_name_field || return 1
   shot_window "$XID" launcher.png
-  xdotool key alt+Down
+  # F4 rather than Alt+Down: Wine, placing its windows itself, opens the
+  # system menu as the Alt is released, and that closes the list.
+  xdotool key F4
   if wait_for 5 "the name list to drop down" is_dropped 1; then
     local wx wy ww wh dx dy dw dh
     read -r wx wy ww wh < <(probe geometry "$TITLE")
@@ -200,7 +202,7 @@ test_japanese_name_is_listed_launched_and_kept() {
     xdotool key Escape
     wait_for 5 "the name list to close" is_dropped 0 || return 1
   else
-    detail "the list did not drop down on Alt+Down; no screenshot of it"
+    detail "the list did not drop down on F4; no screenshot of it"
   fi
 
   # Typed as a user with a Japanese input method would enter it; where the

@@ -71,11 +71,7 @@ now_ms() { wine_now_ms; }
 wait_for() {
   local seconds=$1 what=$2
   shift 2
-  local deadline=$(($(now_ms) + seconds * 1000))
-  until "$@"; do
-    [ "$(now_ms)" -lt "$deadline" ] || fail "timed out after ${seconds}s waiting for $what" || return 1
-    sleep 0.1 # poll interval
-  done
+  wine_wait "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
 }
 
 # ------------------------------------------------------------ X and Wine
@@ -90,9 +86,19 @@ cleanup() {
 
 probe() { wine "$E2E/probe.exe" "$@" 2>/dev/null; }
 
+# windows_managed Y|N: Wine from now on with (Y, its default) or without (N,
+# as every test starts) window management; see wine_manage_windows.
+MANAGED=''
+windows_managed() {
+  [ "$MANAGED" = "$1" ] && return 0
+  wine_manage_windows "$1" 2>"$RUN/start.err" || fail "$(cat "$RUN/start.err")" || return 1
+  MANAGED=$1
+}
+
 start_wine() {
   wine_start_x "$RUN" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
   wine_new_prefix "$RUN/prefix" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
+  windows_managed N || die "$REASON"
   local acp
   acp=$(probe acp) || die "probe.exe does not run under Wine"
   [ "$acp" = 932 ] ||
@@ -199,6 +205,7 @@ start_launcher() {
 }
 
 has_launcher_window() { XID=$(probe xid "$TITLE"); }
+launcher_hidden() { [ "$(probe count "$TITLE")" = 0 ]; }
 
 # start_with LINE...: the favourites file of $APP, then its launcher, up to
 # its window.
@@ -220,8 +227,7 @@ stop_launchers() {
     wait "$pid" 2>/dev/null
   done
   STARTED=()
-  no_windows() { [ "$(probe count "$TITLE")" = 0 ]; }
-  wait_for 15 "the launcher's windows to go away" no_windows || true
+  wait_for 15 "the launcher's windows to go away" launcher_hidden || true
 }
 
 has_items() { [ "$(probe items "$1")" = "$(printf '%s\n' "${@:2}")" ]; }
@@ -239,6 +245,17 @@ expect_items() { expect_list "$TITLE" "$@"; }
 focus_in_name_field() { [ "$(probe focus "$TITLE")" = combo ]; }
 focus_in() { [ "$(probe focus "$1")" = "$2" ]; }
 
+# click_at X Y [CLICK-OPTION...] BUTTON: a click at that screen point. The
+# pointer moves there first, and --sync waits until it has left where it
+# was: for ever when it is there already.
+click_at() {
+  local x=$1 y=$2 X Y SCREEN WINDOW
+  shift 2
+  eval "$(xdotool getmouselocation --shell)"
+  [ "$X $Y" = "$x $y" ] || xdotool mousemove --sync "$x" "$y"
+  xdotool click "$@"
+}
+
 # focus_name_field: gives the launcher the keyboard focus as clicking its
 # window does; clicks into the name field when the focus is elsewhere. Sets
 # CLICKED when it had to.
@@ -249,7 +266,7 @@ focus_name_field() {
   CLICKED=1
   local x y
   read -r x y < <(probe name-field "$TITLE") || fail "no name field in the launcher" || return 1
-  xdotool mousemove --sync "$x" "$y" click 1
+  click_at "$x" "$y" 1
   wait_for 5 "the focus in the name field after clicking it" focus_in_name_field
 }
 
@@ -277,7 +294,7 @@ launch() {
 click_button() {
   local x y
   read -r x y < <(probe center "${2:-$TITLE}" "$1") || fail "no button captioned $1" || return 1
-  xdotool mousemove --sync "$x" "$y" click 1
+  click_at "$x" "$y" 1
 }
 
 # expect_started N PROGRAM ARGUMENTS: waits for target.exe's N-th recorded
@@ -310,8 +327,7 @@ expect_no_start() {
 expect_exit() {
   local pid=$1 what=$2 asked window_gone
   asked=$(now_ms)
-  no_windows() { [ "$(probe count "$TITLE")" = 0 ]; }
-  wait_for 10 "the window to disappear after $what" no_windows || return 1
+  wait_for 10 "the window to disappear after $what" launcher_hidden || return 1
   window_gone=$(now_ms)
   ended() { ! alive "$pid"; }
   wait_for 15 "the process to end after $what (its window is gone)" ended || return 1
@@ -336,7 +352,7 @@ run_test() {
   REASON='' DETAILS='' NOTE='' BOX_TITLE=''
   started=$(now_ms)
   local ok=1
-  "$1" || ok=0
+  windows_managed N && "$1" || ok=0
   local took
   took=$(awk -v ms=$(($(now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
   if [ "$ok" = 1 ]; then

@@ -19,6 +19,7 @@
 //   probe selection <title>            start and end of the selection in the edit field that has
 //                                      the keyboard focus in that window
 //   probe geometry <title>             x y width height of the window, screen pixels
+//   probe client <title>               the same for the window's client area
 //   probe drop-geometry <title>        the same for the combo box's dropped-down list
 //   probe center <title> <caption>     screen centre of the button with this caption
 //   probe name-field <title>           a screen point inside the combo box's edit field
@@ -311,6 +312,15 @@ int run(const std::vector<std::wstring>& args) {
     HWND window = firstTopLevel(title, Kind::Launcher);
     RECT r{};
     if (!window || !GetWindowRect(window, &r)) return 1;
+    print(rectText(r));
+    return 0;
+  }
+  if (command == L"client") {
+    // Where the window's content is, whether Wine or a window manager draws its frame.
+    HWND window = firstTopLevel(title, Kind::Launcher);
+    RECT r{};
+    if (!window || !GetClientRect(window, &r)) return 1;
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
     print(rectText(r));
     return 0;
   }
