@@ -196,22 +196,22 @@ Bytes Win32Platform::toAnsi(const Text& text) const {
   if (text.empty()) return Bytes();
   CPINFO info{};
   const std::size_t bytesPerUnit = GetCPInfo(CP_ACP, &info) ? info.MaxCharSize : 4;
+  const int length = checkedLength(text.size()), room = checkedLength(text.size() * bytesPerUnit);
   Bytes bytes;
-  bytes.resize_and_overwrite(text.size() * bytesPerUnit, [&](char* out, std::size_t room) {
-    int size = WideCharToMultiByte(CP_ACP, 0, wide(text), checkedLength(text.size()), out,
-                                   checkedLength(room), nullptr, nullptr);
+  bytes.resize_and_overwrite(static_cast<std::size_t>(room), [&](char* out, std::size_t) {
+    int size = WideCharToMultiByte(CP_ACP, 0, wide(text), length, out, room, nullptr, nullptr);
     return static_cast<std::size_t>(std::max(size, 0));
   });
   return bytes;
 }
 
 Text Win32Platform::fromAnsi(const Bytes& bytes) const {
-  Text text;
+  if (bytes.empty()) return Text();
   // No byte makes more than one UTF-16 unit.
-  text.resize_and_overwrite(bytes.size(), [&](char16_t* out, std::size_t room) {
-    if (room == 0) return std::size_t{0};
-    int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), checkedLength(bytes.size()),
-                                   reinterpret_cast<wchar_t*>(out), checkedLength(room));
+  const int length = checkedLength(bytes.size());
+  Text text;
+  text.resize_and_overwrite(bytes.size(), [&](char16_t* out, std::size_t) {
+    int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(out), length);
     return static_cast<std::size_t>(std::max(size, 0));
   });
   return text;
@@ -247,18 +247,23 @@ Bytes Win32Platform::readFile(const Text& path) {
   if (!file.valid()) throwLastFileError();
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) throwLastFileError();
-  if (size.QuadPart > 0x7FFFFFFF) throw RuntimeError(7);  // more than the program can hold
-  Bytes content(static_cast<std::size_t>(size.QuadPart), '\0');
-  std::size_t done = 0;
-  while (done < content.size()) {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &read,
-                  nullptr))
-      throwLastFileError();
-    if (read == 0) break;  // the file got shorter while we read it
-    done += read;
-  }
-  content.resize(done);
+  if (size.QuadPart > 0x7FFFFFFF) raiseError(ErrOutOfMemory);  // more than the program can hold
+  Bytes content;
+  DWORD failure = ERROR_SUCCESS;
+  // Read straight into the buffer, which is not cleared first: a favourites
+  // file can be large. The reading must not throw from inside the string.
+  content.resize_and_overwrite(static_cast<std::size_t>(size.QuadPart), [&](char* out, std::size_t room) {
+    std::size_t done = 0;
+    while (done < room && failure == ERROR_SUCCESS) {
+      DWORD read = 0;
+      if (!ReadFile(file.get(), out + done, static_cast<DWORD>(room - done), &read, nullptr))
+        failure = GetLastError();
+      if (read == 0) break;  // the file got shorter while we read it, or the read failed
+      done += read;
+    }
+    return done;
+  });
+  if (failure != ERROR_SUCCESS) throwFileError(failure);
   return content;
 }
 
