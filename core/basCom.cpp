@@ -1,8 +1,6 @@
 #include "core/basCom.h"
 
-#include <bit>
 #include <cstring>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -91,24 +89,6 @@ ScanResult scanFavourites(const Bytes& content, bool listLines = true) {
   return result;
 }
 
-// The first `c` in `text` from `pos` on, or the text's size; four units at a
-// time, since the names are read at every activation.
-std::size_t findUnit(TextView text, std::size_t pos, char16_t c) {
-  static_assert(std::endian::native == std::endian::little);
-  constexpr std::uint64_t kOnes = 0x0001000100010001u, kHighs = 0x8000800080008000u;
-  const std::uint64_t cccc = kOnes * c;
-  for (; pos + 4 <= text.size(); pos += 4) {
-    std::uint64_t units;
-    std::memcpy(&units, text.data() + pos, sizeof units);
-    units ^= cccc;
-    // The lowest unit that was `c` has its high bit set here.
-    if (std::uint64_t found = (units - kOnes) & ~units & kHighs)
-      return pos + static_cast<std::size_t>(std::countr_zero(found)) / 16;
-  }
-  while (pos < text.size() && text[pos] != c) ++pos;
-  return pos;
-}
-
 // `count` pieces of text, converted in one call with a CR between them (no
 // piece holds one) and cut apart again. Should the conversion not keep them
 // apart (a broken double-byte character before a CR), each is converted
@@ -120,11 +100,7 @@ auto convertApart(const Joined& joined, std::size_t count, Convert convert)
   std::vector<std::size_t> ends;  // where each converted piece ends
   ends.reserve(count);
   for (std::size_t pos = 0; ends.size() < count; ++pos) {
-    if constexpr (std::is_same_v<decltype(converted), Text>) {
-      pos = findUnit(converted, pos, u'\r');
-    } else {
-      pos = std::min(converted.find('\r', pos), converted.size());
-    }
+    pos = std::min(converted.find(typename decltype(converted)::value_type('\r'), pos), converted.size());
     ends.push_back(pos);
     if (pos == converted.size()) break;
   }
