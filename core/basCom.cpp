@@ -32,22 +32,18 @@ struct ScanResult {
   ByteRange stopper{0, 0};      // that line, trimmed
 };
 
-// Where [begin, end) of `content` ends without its trailing spaces; eight at
-// a time, for names padded to 40 characters.
-std::size_t endWithoutSpaces(const Bytes& content, std::size_t begin, std::size_t end) {
+// `bytes` without leading and trailing spaces (in the code page a space is
+// never part of a double-byte character). Trailing ones go eight at a time:
+// names are padded with tens of them.
+std::string_view trimmedSpaces(std::string_view bytes) {
+  while (!bytes.empty() && bytes.front() == ' ') bytes.remove_prefix(1);
   constexpr std::uint64_t kEightSpaces = 0x2020202020202020u;
-  for (std::uint64_t bytes; end - begin >= 8; end -= 8) {
-    std::memcpy(&bytes, content.data() + end - 8, sizeof bytes);
-    if (bytes != kEightSpaces) break;
+  for (std::uint64_t eight; bytes.size() >= 8; bytes.remove_suffix(8)) {
+    std::memcpy(&eight, bytes.data() + bytes.size() - 8, sizeof eight);
+    if (eight != kEightSpaces) break;
   }
-  while (end > begin && content[end - 1] == ' ') --end;
-  return end;
-}
-
-ByteRange trimmedSpaces(const Bytes& content, ByteRange line) {
-  while (line.begin < line.end && content[line.begin] == ' ') ++line.begin;
-  line.end = endWithoutSpaces(content, line.begin, line.end);
-  return line;
+  while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
+  return bytes;
 }
 
 // Walks the file the way every reader does: lines end at CR LF or a lone CR
@@ -68,7 +64,10 @@ ScanResult scanFavourites(const Bytes& content, bool listLines = true) {
       ++pos;
       if (pos < content.size() && content[pos] == '\n') ++pos;
     }
-    ByteRange line = trimmedSpaces(content, {lineStart, lineEnd});
+    const std::string_view trimmed =
+        trimmedSpaces(std::string_view(content).substr(lineStart, lineEnd - lineStart));
+    const std::size_t trimmedBegin = static_cast<std::size_t>(trimmed.data() - content.data());
+    const ByteRange line{trimmedBegin, trimmedBegin + trimmed.size()};
     const std::size_t semicolon = content.find(';', line.begin);
     if (semicolon >= line.end) {
       result.end = line.begin == line.end ? ScanEnd::EmptyLine : ScanEnd::Malformed;
@@ -135,9 +134,10 @@ void readIntoTable(OkiniTable& table, const Bytes& content, const std::vector<Li
     for (const ListedLine& line : lines) {
       // Without the spaces that pad it to 40 characters: they would be
       // decoded only to be trimmed.
-      const std::size_t nameEnd = endWithoutSpaces(content, line.begin, line.semicolon);
-      std::memcpy(out, content.data() + line.begin, nameEnd - line.begin);
-      out += nameEnd - line.begin;
+      const std::string_view name =
+          trimmedSpaces(std::string_view(content).substr(line.begin, line.semicolon - line.begin));
+      std::memcpy(out, name.data(), name.size());
+      out += name.size();
       *out++ = '\r';
     }
     return static_cast<std::size_t>(out - begin) - 1;  // no CR after the last
@@ -152,6 +152,7 @@ void readIntoTable(OkiniTable& table, const Bytes& content, const std::vector<Li
   auto [decoded, ends] =
       convertApart(names, lines.size(), [&](const Bytes& bytes) { return platform.fromAnsi(bytes); });
   table.assign(std::move(decoded), std::move(paths));
+  table.reserve(lines.size());
   const TextView allNames = table.names();
   const std::string_view allPaths = table.paths();
   std::size_t nameBegin = 0, pathBegin = 0;
@@ -367,10 +368,7 @@ void basCom::pWriteOkiniFileCompact() {
     const std::string_view name = std::string_view(names).substr(nameBegin, ends[i] - nameBegin);
     nameBegin = static_cast<std::int32_t>(ends[i]) + 1;
     if (name.empty()) continue;
-    std::string_view path = okini(i).Path;
-    while (!path.empty() && path.front() == ' ') path.remove_prefix(1);
-    while (!path.empty() && path.back() == ' ') path.remove_suffix(1);
-    entries.append(name).append(";").append(path).append(kLineEnd);
+    entries.append(name).append(";").append(trimmedSpaces(okini(i).Path)).append(kLineEnd);
   }
   rewriteListWith(std::move(entries));
 }

@@ -1,23 +1,14 @@
 #include "core/text.h"
 
-#include <cstring>
-
 #include "core/vb_error.h"
 
 namespace pyx {
 
 TextView trimSpacesView(TextView text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && text[begin] == u' ') ++begin;
-  // Names in the favourites file are padded with tens of spaces: those go
-  // four at a time.
-  constexpr std::uint64_t kFourSpaces = 0x0020002000200020u;
-  for (std::uint64_t units; end - begin >= 4; end -= 4) {
-    std::memcpy(&units, text.data() + end - 4, sizeof units);
-    if (units != kFourSpaces) break;
-  }
-  while (end > begin && text[end - 1] == u' ') --end;
-  return text.substr(begin, end - begin);
+  std::size_t first = text.find_first_not_of(u' ');
+  if (first == TextView::npos) return TextView();
+  std::size_t last = text.find_last_not_of(u' ');
+  return text.substr(first, last - first + 1);
 }
 
 Text trimSpaces(TextView text) {
