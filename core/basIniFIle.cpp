@@ -112,7 +112,7 @@ std::int16_t basIniFIle::readHotKey(TextView procedure, TextView section, std::i
 
 Text basIniFIle::takeRefusedHotKeys() {
   if (refusedHotKeys_.empty()) return Text();
-  return std::exchange(refusedHotKeys_, Text()) + u"設定画面で別のキーを指定してください。";
+  return std::exchange(refusedHotKeys_, Text()) + u"\r\n設定画面で別のキーを指定してください。";
 }
 
 }  // namespace pyx

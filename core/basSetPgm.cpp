@@ -214,12 +214,14 @@ std::int16_t basSetPgm::pfrmSetPgm_Form_Load() {
 
 void basSetPgm::mLoadHotKey(std::int16_t index, const Text& ctrl, const Text& alt, const Text& shift,
                             const Text& key) {
+  // A box shows a key only when it is the key the box will save: the name of
+  // an earlier capture (of either box, or of a cancelled opening) is
+  // forgotten first, so that the text guard cannot put it back.
+  mstrKeyName.clear();
+  auto showNone = [&] { app_.platform.setControlText(hotKeyBox(index), kNone); };
   // A section without a key (no settings file yet) names no hotkey: the box
   // says so, and nothing is saved for it until the user presses one.
-  if (trimSpaces(key).empty()) {
-    app_.platform.setControlText(hotKeyBox(index), kNone);
-    return;
-  }
+  if (trimSpaces(key).empty()) return showNone();
   std::int16_t held = 0;
   if (trimSpaces(ctrl) == u"1") held += kCtrl;
   if (trimSpaces(alt) == u"1") held += kAlt;
@@ -232,10 +234,11 @@ void basSetPgm::mLoadHotKey(std::int16_t index, const Text& ctrl, const Text& al
     // and its box waits for a new key; the other settings still load, so
     // that saving does not overwrite them with the window's defaults.
     trap_.report(u"mSet_Data", error);
-    app_.platform.setControlText(hotKeyBox(index), kNone);
-    return;
+    return showNone();
   }
   pfrmSetPgm_txtHotKey_Def_KeyDown(keyCode, held, index);
+  // A stored key the capture refuses (an arrow key) is not saved either.
+  if (mstrHotKey[static_cast<std::size_t>(index)].empty()) showNone();
 }
 
 std::int16_t basSetPgm::mSet_Data() {

@@ -135,35 +135,45 @@ TEST_F(SettingsWindow, KeysPressedInTheBoxesAreCapturedAndTypedTextBecomesNone) 
 
 // ---------------------------------------------------------------- load and save
 
-TEST_F(SettingsWindow, FirstOpeningWithoutAFileShowsNoneAndSavesTheChoices) {
-  sim.putFile("Tesmora.ini", "[Start]\r\nCtrl=1\r\n[OPEN_TYPE]\r\nTYEP=1\r\n");  // a section without "Key"
+TEST_F(SettingsWindow, BoxesShowOnlyTheKeysTheyWillSave) {
   startProgram();
   inSettingsWindow([&] {
-    EXPECT_EQ(text(kCallUpBox), "なし");
+    press(kMinimiseBox, 118);
+    sim.click({kSettings, "cmdChancel"});
+  });
+  inSettingsWindow([&] {
+    EXPECT_EQ(text(kCallUpBox) + "|" + text(kMinimiseBox), "なし|なし") << "the cancelled F7 is gone";
+  });
+  sim.putFile("Tesmora.ini", "[Start]\r\nKey=116\r\n[Small]\r\nCtrl=1\r\n[OPEN_TYPE]\r\nTYEP=1\r\n");
+  sim.clearCalls();
+  inSettingsWindow([&] {
+    EXPECT_EQ(text(kCallUpBox) + "|" + text(kMinimiseBox), "F5|なし") << "a section without a key";
     EXPECT_TRUE(sim.optionValue(kExploreType)) << "the rest of the load goes on";
     EXPECT_TRUE(sim.optionValue(kCloses));
     sim.click({kSettings, "cmdOK"});
   });
   EXPECT_TRUE(sim.messageBoxes().empty());
-  EXPECT_EQ(writes(), std::vector<std::string>{"FORM.CLOSE=0"}) << "nothing for a box without a key";
+  EXPECT_EQ(writes(), (std::vector<std::string>{"Start.Ctrl=0", "Start.Alt=0", "Start.shift=0",
+                                                "Start.Key=116", "FORM.CLOSE=0"}))
+      << "nothing for a box without a key";
 }
 
 TEST_F(SettingsWindow, StoredKeyThatIsNoKeyCodeIsReportedAndTheRestLoads) {
   sim.putFile(
       "Tesmora.ini",
-      "[Start]\r\nKey=99999999999999999999\r\n[Small]\r\nCtrl=1\r\nshift=1\r\nKey=113\r\n[OPEN_TYPE]\r\n"
+      "[Start]\r\nCtrl=1\r\nshift=1\r\nKey=113\r\n[Small]\r\nKey=99999999999999999999\r\n[OPEN_TYPE]\r\n"
       "TYEP=1\r\n[FORM]\r\nCLOSE=1\r\n");
   startProgram();
   inSettingsWindow([&] {
-    ASSERT_EQ(messages(), (std::vector<std::string>{"6\r\npGet_Start_Atom\r\nオーバーフローしました。",
+    ASSERT_EQ(messages(), (std::vector<std::string>{"6\r\npGet_Small_Atom\r\nオーバーフローしました。",
                                                     "6\r\nmSet_Data\r\nオーバーフローしました。"}));
-    EXPECT_EQ(text(kCallUpBox) + "|" + text(kMinimiseBox), "なし|Ctrl + Sift + F2");
+    EXPECT_EQ(text(kCallUpBox) + "|" + text(kMinimiseBox), "Ctrl + Sift + F2|なし");
     EXPECT_TRUE(sim.optionValue(kExploreType));
     EXPECT_TRUE(sim.optionValue(kStaysOpen));
     sim.click({kSettings, "cmdOK"});
   });
   EXPECT_EQ(writes(),
-            (std::vector<std::string>{"Small.Ctrl=1", "Small.Alt=0", "Small.shift=1", "Small.Key=113"}))
+            (std::vector<std::string>{"Start.Ctrl=1", "Start.Alt=0", "Start.shift=1", "Start.Key=113"}))
       << "the unusable key and the loaded choices stay as they are";
 }
 
@@ -185,7 +195,7 @@ TEST_F(SettingsWindow, StoredCombinationIsShownAndSavedAsTheCaptureRulesHaveIt) 
   startProgram();
   inSettingsWindow([&] {
     EXPECT_EQ(text(kCallUpBox), "Ctrl + Alt + A");
-    EXPECT_EQ(text(kMinimiseBox), "Text1") << "a stored key the capture refuses leaves the box as it was";
+    EXPECT_EQ(text(kMinimiseBox), "なし") << "a stored key the capture refuses is not saved";
     sim.click(kExploreType);
     sim.click({kSettings, "cmdOK"});
   });
@@ -322,11 +332,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"held_by_another_program",
                     "[Start]\r\nCtrl=1\r\nAlt=1\r\nKey=65\r\n[Small]\r\nKey=113\r\n",
                     "ホットキー「Ctrl + Alt + A」は他のプログラムで使用されているため登録できませんでした。"
-                    "設定画面で別のキーを指定してください。"},
+                    "\r\n設定画面で別のキーを指定してください。"},
         RefusedCase{
             "both_the_same", "[Start]\r\nKey=113\r\n[Small]\r\nKey=113\r\n",
             "ホットキー「F2」は呼出と最小化の両方に指定されているため、最小化には登録できませんでした。"
-            "設定画面で別のキーを指定してください。"}),
+            "\r\n設定画面で別のキーを指定してください。"}),
     NameFromWhat{});
 
 }  // namespace
