@@ -343,32 +343,43 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_MouseMove(std::int16_t, std::int16_t
     // The tray reports its mouse action as a mouse move whose x, in pixels,
     // is the action's message number.
     std::int32_t code = static_cast<std::int32_t>(std::lrint(rstrX)) / platform.twipsPerPixelX();
-    bool answered = code == static_cast<std::int32_t>(msg::LButtonDblClk) ||
-                    code == static_cast<std::int32_t>(msg::RButtonDown);
-    if (answered) {
-      // While the registration or settings window is open, the launcher
-      // waits for it: the icon leads the user to that window rather than
-      // opening a second one or ending the program behind it.
-      for (FormId modal : {FormId::frmSetPgm, FormId::frmTork}) {
-        if (platform.isFormLoaded(modal)) {
-          platform.bringFormToFront(modal);
-          return kTrue;
-        }
-      }
-    }
     if (code == static_cast<std::int32_t>(msg::LButtonDblClk)) {
       platform.shellNotifyIcon(tray::Modify, app_.com.gtypTray);
-      platform.setFormVisible(kLauncher, true);
-      platform.setFormWindowState(kLauncher, WindowState::Normal);
-      platform.showForm(kLauncher, false);
+      mShowLauncher();
     } else if (code == static_cast<std::int32_t>(msg::RButtonDown)) {
-      platform.popupMenu(kLauncher, "mnuPopup");
+      // While the registration or settings window is open, the launcher
+      // waits for it: the icon leads the user to that window rather than to
+      // a menu that would open a second one or end the program behind it.
+      if (mOpenModalForm())
+        mShowLauncher();
+      else
+        platform.popupMenu(kLauncher, "mnuPopup");
     }
     return kTrue;
   } catch (const RuntimeError& error) {
     trap_.report(kMsgTrayRestoreFailed, error);
     return kFalse;
   }
+}
+
+std::optional<FormId> basFuncStart::mOpenModalForm() const {
+  for (FormId modal : {FormId::frmSetPgm, FormId::frmTork})
+    if (app_.platform.isFormLoaded(modal)) return modal;
+  return std::nullopt;
+}
+
+void basFuncStart::mShowLauncher() {
+  Platform& platform = app_.platform;
+  platform.setFormVisible(kLauncher, true);
+  platform.setFormWindowState(kLauncher, WindowState::Normal);
+  // A window open over the launcher comes to the front instead. The minimise
+  // hotkey may have sent the launcher to the tray under it; Windows hides
+  // the windows a minimised window owns and shows them again only when it
+  // is restored, so the launcher is restored first, whatever its state.
+  if (std::optional<FormId> modal = mOpenModalForm())
+    platform.bringFormToFront(*modal);
+  else
+    platform.showForm(kLauncher, false);
 }
 
 void basFuncStart::pfrmPyxtern_Form_MouseDown(std::int16_t button) {
@@ -401,9 +412,7 @@ std::intptr_t basFuncStart::mWndProc(std::intptr_t hwnd, std::uint32_t message, 
       if (message == msg::HotKey) {
         std::int32_t id = static_cast<std::int32_t>(wParam);
         if (id == com.gintHotKey1Atom) {
-          platform.setFormVisible(kLauncher, true);
-          platform.setFormWindowState(kLauncher, WindowState::Normal);
-          platform.showForm(kLauncher, false);
+          mShowLauncher();
         } else if (id == com.gintHotKey2Atom) {
           // Already in the tray: showing the window again would leave it
           // minimised on the task bar, since no resize follows.

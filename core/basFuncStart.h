@@ -67,6 +67,11 @@ class basFuncStart {
 
   std::int32_t mGet_OSType();
   bool mKenskHit(Text& index);
+  // The registration or settings window, if one is open over the launcher.
+  std::optional<FormId> mOpenModalForm() const;
+  // Brings the launcher back from the tray or from behind other windows, and
+  // a window open over it to the front.
+  void mShowLauncher();
   std::intptr_t mWndProc(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
                          std::intptr_t lParam);
 

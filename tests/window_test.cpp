@@ -106,6 +106,35 @@ TEST_F(Window, MinimiseHotkeyInTheTrayLeavesTheWindowThere) {
   EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Minimized);
 }
 
+TEST_F(Window, TrayBringsBackTheLauncherAndTheSettingsWindowTheMinimiseHotkeyHid) {
+  constexpr FormId kSettings = FormId::frmSetPgm;
+  sim.whenModal(kSettings, [&] {
+    for (std::uint32_t mouse : {0x203u, 0x204u}) {
+      sim.pressHotKey(2, 113);
+      ASSERT_FALSE(sim.isFormVisible(kSettings)) << "hidden with the launcher, its owner";
+      sim.trayMouse(mouse);
+      EXPECT_TRUE(sim.isFormVisible(kLauncher) && sim.isFormVisible(kSettings)) << mouse;
+      EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Normal);
+      EXPECT_EQ(sim.activeForm(), kSettings);
+    }
+  });
+  sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
+  sim.rightClick(kLauncher);
+  EXPECT_EQ(sim.callsTo("popupMenu").size(), 1u) << "the icon opened no menu behind the window";
+}
+
+TEST_F(Window, FailedHotkeyActionIsReportedNotPassedOnAndTheNextHotkeyWorks) {
+  sim.minimize(kLauncher);
+  sim.failNextCall("setFormVisible", ErrOutOfMemory);
+  EXPECT_EQ(sim.pressHotKey(2, 112), -1);
+  ASSERT_EQ(sim.messageBoxes().size(), 1u);
+  EXPECT_EQ(toUtf8(sim.messageBoxes()[0].prompt), "7\r\nmWndProc\r\nメモリが不足しています。");
+  EXPECT_EQ(sim.messageBoxes()[0].flags, mb::Critical);
+  EXPECT_TRUE(sim.callsTo("callWindowProc").empty()) << "the message is not passed on";
+  sim.pressHotKey(2, 112);
+  EXPECT_TRUE(sim.isFormVisible(kLauncher));
+}
+
 TEST_F(Window, EveryMessageIsPassedOnThroughTheHook) {
   std::intptr_t hwnd = sim.formHandle(kLauncher);
   sim.clearCalls();

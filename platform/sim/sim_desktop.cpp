@@ -57,6 +57,11 @@ SimDesktop::~SimDesktop() {
 }
 
 void SimDesktop::record(std::string name, std::vector<std::string> args) {
+  if (failNextCall_ && failNextCall_->first == name) {
+    const std::int32_t error = failNextCall_->second;
+    failNextCall_.reset();
+    raiseError(error);
+  }
   if (recording_) calls_.push_back({std::move(name), std::move(args)});
 }
 
@@ -194,6 +199,7 @@ void SimDesktop::setFormVisible(FormId id, bool visible) {
   record("setFormVisible", {formName(id), visible ? "true" : "false"});
   if (!form(id).loaded && visible) loadForm(id);
   form(id).visible = visible;
+  form(id).hiddenWithOwner = false;
   if (!visible) deactivate(id);
 }
 
@@ -203,10 +209,29 @@ WindowState SimDesktop::formWindowState(FormId id) const {
 
 void SimDesktop::setFormWindowState(FormId id, WindowState state) {
   record("setFormWindowState", {formName(id), callArg(static_cast<int>(state))});
+  if (form(id).state != state) changeState(id, state);
+}
+
+void SimDesktop::changeState(FormId id, WindowState state) {
   Form& f = form(id);
-  if (f.state == state) return;
+  const bool wasMinimized = f.state == WindowState::Minimized;
   f.state = state;
   if (state == WindowState::Minimized) deactivate(id);
+  // Windows hides the windows a window owns while it is minimised and shows
+  // them again when it is restored; the launcher owns the other two.
+  if (id == FormId::frmPyxtern && wasMinimized != (state == WindowState::Minimized)) {
+    for (auto& [ownedId, owned] : forms_) {
+      if (ownedId == id || !owned.loaded) continue;
+      if (!wasMinimized && owned.visible) {
+        owned.visible = false;
+        owned.hiddenWithOwner = true;
+        deactivate(ownedId);
+      } else if (wasMinimized && owned.hiddenWithOwner) {
+        owned.visible = true;
+        owned.hiddenWithOwner = false;
+      }
+    }
+  }
   raise(id, "", EventKind::Resize);
 }
 
@@ -246,10 +271,7 @@ void SimDesktop::bringFormToFront(FormId id) {
   record("bringFormToFront", {formName(id)});
   Form& f = form(id);
   if (!f.loaded || !f.visible) return;
-  if (f.state == WindowState::Minimized) {
-    f.state = WindowState::Normal;
-    raise(id, "", EventKind::Resize);
-  }
+  if (f.state == WindowState::Minimized) changeState(id, WindowState::Normal);
   makeActive(id);
 }
 
@@ -469,18 +491,11 @@ void SimDesktop::closeWindow(FormId id) {
 }
 
 void SimDesktop::minimize(FormId id) {
-  Form& f = form(id);
-  if (f.state == WindowState::Minimized) return;
-  f.state = WindowState::Minimized;
-  deactivate(id);
-  raise(id, "", EventKind::Resize);
+  if (form(id).state != WindowState::Minimized) changeState(id, WindowState::Minimized);
 }
 
 void SimDesktop::maximize(FormId id) {
-  Form& f = form(id);
-  if (f.state == WindowState::Maximized) return;
-  f.state = WindowState::Maximized;
-  raise(id, "", EventKind::Resize);
+  if (form(id).state != WindowState::Maximized) changeState(id, WindowState::Maximized);
 }
 
 void SimDesktop::resizeTo(FormId id, std::int32_t widthTwips, std::int32_t heightTwips) {
@@ -510,14 +525,14 @@ void SimDesktop::trayMouse(std::uint32_t mouseMessage) {
   deliverMessage(icon.hWnd, icon.uCallbackMessage, icon.uID, static_cast<std::intptr_t>(mouseMessage));
 }
 
-void SimDesktop::pressHotKey(std::uint32_t modifiers, std::uint32_t virtualKey) {
+std::intptr_t SimDesktop::pressHotKey(std::uint32_t modifiers, std::uint32_t virtualKey) {
   for (const HotKey& h : hotKeys_) {
     if (h.modifiers == modifiers && h.virtualKey == virtualKey) {
-      deliverMessage(h.hwnd, 0x312, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(h.id)),
-                     static_cast<std::intptr_t>(modifiers | (virtualKey << 16)));
-      return;
+      return deliverMessage(h.hwnd, 0x312, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(h.id)),
+                            static_cast<std::intptr_t>(modifiers | (virtualKey << 16)));
     }
   }
+  return 0;
 }
 
 void SimDesktop::chooseMenuItem(std::string_view item) {

@@ -64,6 +64,9 @@ class SimDesktop : public Platform {
   void failWritesAfter(std::size_t bytes) { diskFullAfter_ = bytes; }
   // Every access to the file fails with error 70 (permission denied).
   void denyAccess(const std::string& name) { denied_.insert(name); }
+  // The next call the program makes to the platform function `name` (as
+  // recorded) raises run-time error `error`, before it changes anything.
+  void failNextCall(std::string name, std::int32_t error) { failNextCall_.emplace(std::move(name), error); }
   // The program cannot be started (error 53).
   void makeProgramMissing(const Text& program) { missingPrograms_.insert(program); }
   // Another program holds this hotkey combination.
@@ -84,7 +87,8 @@ class SimDesktop : public Platform {
   void activate(FormId form);                  // the user returns to the window
   void rightClick(FormId form);                // on the window's surface
   void trayMouse(std::uint32_t mouseMessage);  // 0x203 double-click, 0x204 right press, ...
-  void pressHotKey(std::uint32_t modifiers, std::uint32_t virtualKey);
+  // What the launcher's window procedure returned for the hotkey's message.
+  std::intptr_t pressHotKey(std::uint32_t modifiers, std::uint32_t virtualKey);
   void chooseMenuItem(std::string_view item);  // while a popup menu is open
 
   // Answers, queued in order; unanswered message boxes get OK, unanswered
@@ -205,6 +209,7 @@ class SimDesktop : public Platform {
     bool loaded = false;
     bool visible = false;
     bool everShown = false;
+    bool hiddenWithOwner = false;  // while its owner is minimised
     WindowState state = WindowState::Normal;
     std::int32_t width = 0, height = 0;
     std::map<std::string, Control> controls;  // by "name" or "name(index)"
@@ -221,11 +226,13 @@ class SimDesktop : public Platform {
   const Control& control(ControlRef ref) const;
   void makeActive(FormId id);
   void deactivate(FormId id);
+  void changeState(FormId id, WindowState state);
   std::optional<FormId> formOfHandle(std::intptr_t hwnd) const;
   std::filesystem::path resolve(const Text& path) const;
   std::string nameOf(const std::filesystem::path& file) const;
   void checkAccess(const std::filesystem::path& file) const;
-  void deliverMessage(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+  std::intptr_t deliverMessage(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam);
 
   IconvCodePage codePage_;
   std::filesystem::path directory_;
@@ -245,6 +252,7 @@ class SimDesktop : public Platform {
   std::map<std::string, std::uint32_t> attributes_;
   std::set<std::string> denied_;
   std::optional<std::size_t> diskFullAfter_;
+  std::optional<std::pair<std::string, std::int32_t>> failNextCall_;
   std::set<Text> missingPrograms_;
 
   std::map<Text, std::pair<std::uint16_t, int>> atoms_;  // name -> atom, reference count

@@ -288,16 +288,13 @@ std::intptr_t SimDesktop::callWindowProc(std::intptr_t previous, std::intptr_t h
   return 0;
 }
 
-void SimDesktop::deliverMessage(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
-                                std::intptr_t lParam) {
+std::intptr_t SimDesktop::deliverMessage(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
+                                         std::intptr_t lParam) {
   auto current = currentProc_.find(hwnd);
   std::intptr_t procedure = current == currentProc_.end() ? ownProcedureToken(hwnd) : current->second;
   auto hook = hooks_.find(procedure);
-  if (hook != hooks_.end()) {
-    hook->second(hwnd, message, wParam, lParam);
-  } else {
-    callWindowProc(procedure, hwnd, message, wParam, lParam);
-  }
+  if (hook != hooks_.end()) return hook->second(hwnd, message, wParam, lParam);
+  return callWindowProc(procedure, hwnd, message, wParam, lParam);
 }
 
 bool SimDesktop::shellNotifyIcon(std::uint32_t operation, const TrayRecord& r) {
