@@ -245,6 +245,14 @@ expect_items() { expect_list "$TITLE" "$@"; }
 focus_in_name_field() { [ "$(probe focus "$TITLE")" = combo ]; }
 focus_in() { [ "$(probe focus "$1")" = "$2" ]; }
 
+# expect_tabs TITLE CONTROL...: Tab visits the window's controls in this
+# order, each as class|text.
+expect_tabs() {
+  local got
+  got=$(probe tabs "$1")
+  [ "$got" = "$(printf '%s\n' "${@:2}")" ] || fail "Tab in $1 visits: $(paste -sd ' ' <<<"$got")"
+}
+
 # click_at X Y [CLICK-OPTION...] BUTTON: a click at that screen point. The
 # pointer moves there first, and --sync waits until it has left where it
 # was: for ever when it is there already.

@@ -9,6 +9,7 @@
 //   probe items <title>                the items of the window's first combo box (or else list
 //                                      box), one a line
 //   probe edits <title>                the texts of the window's edit boxes, one a line
+//   probe tabs <title>                 the controls Tab visits from the first: class|text, one a line
 //   probe enabled <title>              1 while the window takes input, 0 while it is disabled
 //   probe controls <title>             the window's visible controls: class, text, "default" for the
 //                                      default button; one a line, in creation order
@@ -382,6 +383,18 @@ int run(const std::vector<std::wstring>& args) {
     return 0;
   }
 
+  if (command == L"tabs") {
+    // The controls Tab visits, from the first, as the dialog manager walks them.
+    HWND window = firstTopLevel(title, Kind::Launcher);
+    HWND first = window ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr;
+    if (!first) return 1;
+    HWND at = first;
+    do {
+      print(utf8(className(at)) + "|" + utf8(withoutMnemonic(windowText(at))));
+      at = GetNextDlgTabItem(window, at, FALSE);
+    } while (at && at != first);
+    return 0;
+  }
   if (command == L"edits") {
     HWND window = firstTopLevel(title, Kind::Launcher);
     if (!window) return 1;

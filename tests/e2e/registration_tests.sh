@@ -47,6 +47,8 @@ test_registration_window_registers_corrects_and_deletes() {
   new_app register && start_with "abc;$TARGET /a" || return 1
   open_registration || return 1
   [ "$(probe enabled "$TITLE")" = 0 ] || fail "the launcher takes input behind the registration window" || return 1
+  expect_tabs "$TORK" 'Edit|' 'Button|参照' 'Edit|' 'ListBox|' 'Button|登録' 'Button|削除' 'Button|戻る' \
+    'Button|訂正' || return 1
   type_into_box 1 メモ || return 1
   xdotool key Tab Tab # past 参照 into the path box
   xdotool type --delay 10 "$TARGET /r"

@@ -62,6 +62,8 @@ test_settings_window_captures_a_hotkey_that_works_at_once() {
   wait_for 10 "the settings window" has_settings_window || return 1
   wait_for 5 "the stored hotkeys in the boxes" hotkey_boxes_read 'Ctrl + Sift + F3' 'Ctrl + Sift + F2' || return 1
   wait_for 5 "the focus in the upper box" focus_in "$SETTINGS" 'Edit 1' || return 1
+  expect_tabs "$SETTINGS" 'Edit|Ctrl + Sift + F3' 'Edit|Ctrl + Sift + F2' 'Button|IEタイプ(初心者向)' \
+    'Button|登録画面を閉じる' 'Button|OK' 'Button|キャンセル' 'Button|適用' || return 1
   xdotool key ctrl+shift+F4
   if ! wait_for 5 "the upper box to read Ctrl + Sift + F4" hotkey_boxes_read 'Ctrl + Sift + F4' 'Ctrl + Sift + F2'; then
     detail "boxes: $(probe edits "$SETTINGS" | paste -sd '|')"
@@ -119,6 +121,13 @@ test_tray_icon_and_hotkeys_call_up_hide_and_end() {
   wait_for 10 "a double-click on the icon to bring the launcher back" has_launcher_window || return 1
   tray_click 3 && choose_menu_item 1 || return 1
   wait_for 10 "the settings window from the tray menu" has_settings_window || return 1
+  # The minimise hotkey works over the settings window too; on Windows the
+  # settings window hides with the launcher, and the icon brings both back.
+  press_hotkey ctrl+shift+F2
+  wait_for 10 "the minimise hotkey over the settings window" launcher_hidden || return 1
+  tray_click 1 2
+  wait_for 10 "the icon to bring the launcher back" has_launcher_window || return 1
+  has_settings_window || fail "the settings window did not come back" || return 1
   click_button キャンセル "$SETTINGS" && wait_for 10 "the settings window to close" no_settings_window || return 1
   tray_click 3 && choose_menu_item 3 || return 1
   expect_exit "$PID" "終了 from the tray menu" || return 1
@@ -142,7 +151,7 @@ test_hotkey_held_by_another_program_is_reported() {
   wait_for 30 "a message box titled $TITLE" has_message_box || return 1
   local box
   box=$(probe msgbox-xid "$TITLE") && shot_window "$box" hotkey-conflict-message.png
-  [ "$MESSAGE" = 'ホットキー「Ctrl + Sift + F3」は他のプログラムで使用されているため登録できませんでした。設定画面で別のキーを指定してください。' ] ||
+  [ "$MESSAGE" = $'ホットキー「Ctrl + Sift + F3」は他のプログラムで使用されているため登録できませんでした。\r\n設定画面で別のキーを指定してください。' ] ||
     fail "the message reads '$MESSAGE'" || return 1
   answer_message_box && wait_for_window
 }
