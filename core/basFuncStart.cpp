@@ -28,6 +28,19 @@ constexpr std::int32_t kPlatformNT = 2;
 constexpr std::int32_t kMaxWidthTwips = 5940;
 constexpr std::int32_t kMaxHeightTwips = 2040;
 
+// Where the program part of a path ends: after the first ".exe" that ends
+// the path or is followed by a space or a quote. Elsewhere ".exe" is part of
+// a name ("plan.executive.docx", "https://www.executive.example/"), and
+// cutting there would start a program nobody chose. npos: not a program.
+std::size_t programEnd(TextView path) {
+  constexpr TextView kExe = u".exe";
+  for (std::size_t at = path.find(kExe); at != TextView::npos; at = path.find(kExe, at + 1)) {
+    const std::size_t end = at + kExe.size();
+    if (end == path.size() || path[end] == u' ' || path[end] == u'"') return end;
+  }
+  return TextView::npos;
+}
+
 Text removeAll(TextView text, char16_t c) {
   Text result;
   for (char16_t ch : text)
@@ -235,8 +248,7 @@ std::int16_t basFuncStart::mStrat_Files(Text& path) {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
     constexpr std::int16_t kNormalFocus = 1;
-    if (contains(path, u".exe")) {
-      std::size_t end = path.find(u".exe") + 4;
+    if (const std::size_t end = programEnd(path); end != TextView::npos) {
       Text program = path.substr(0, end);
       TextView arguments = TextView(path).substr(end);
       // Quotes only group the program's path; the arguments reach the

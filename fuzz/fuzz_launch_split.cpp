@@ -1,8 +1,9 @@
 // How a favourite's path is started, on arbitrary paths as read from the
-// favourites file: a path with ".exe" starts the program that ends at its
-// first ".exe" with the rest as its arguments, never a program guessed by
-// cutting elsewhere; quotes and surrounding spaces are all that is dropped.
-// Other paths open as documents, or as folders in the file browser.
+// favourites file: a path with ".exe" at its end or before a space or a quote
+// starts the program that ends at the first such ".exe", with the rest as its
+// arguments, never a program guessed by cutting elsewhere; quotes and
+// surrounding spaces are all that is dropped. Other paths open as documents,
+// or as folders in the file browser.
 #include <cstdint>
 
 #include "core/application.h"
@@ -42,7 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto starts = sim.callsTo("startProcess");
   const auto opens = sim.callsTo("shellExecute");
   require(starts.size() + opens.size() == 1, "one path starts one thing");
-  const std::size_t exe = stored.find(u".exe");
+  std::size_t exe = stored.find(u".exe");
+  while (exe != Text::npos && exe + 4 < stored.size() && stored[exe + 4] != u' ' && stored[exe + 4] != u'"')
+    exe = stored.find(u".exe", exe + 1);
   if (exe == Text::npos) {
     if (stored.find(u'.') != Text::npos) {
       require(opens.size() == 1 && fromUtf8(opens[0].args[2]) == stored, "a document opens as it is stored");
@@ -52,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
   }
-  require(starts.size() == 1, "a path with \".exe\" starts a program");
+  require(starts.size() == 1, "a path with \".exe\" before its end, a space or a quote starts a program");
   const Text program = fromUtf8(starts[0].args[0]), arguments = fromUtf8(starts[0].args[1]);
   // The quotes that group a program's path with spaces are not part of it.
   Text upToExe = without(stored.substr(0, exe + 4), u"\"");
   upToExe.erase(0, upToExe.find_first_not_of(u' '));
-  require(program == upToExe, "the program is the path up to its first \".exe\", without quotes");
+  require(program == upToExe, "the program is the path up to that \".exe\", without quotes");
   require(!program.starts_with(u' ') && !arguments.starts_with(u' ') && !arguments.ends_with(u' '),
           "program and arguments have no surrounding spaces");
   require(without(stored, u"\" ") == without(program + arguments, u"\" "),
