@@ -1,6 +1,7 @@
 #include "core/basCom.h"
 
 #include <cstring>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -118,63 +119,46 @@ auto convertApart(const Joined& joined, std::size_t count, Convert convert)
   return {std::move(converted), std::move(ends)};
 }
 
-// The listed lines into `table`: each name decoded (all in one conversion),
-// each path kept in the file's bytes, as they were read. A path is decoded
-// only when it is used, and written back as it was.
-void readIntoTable(OkiniTable& table, const Bytes& content, const std::vector<ListedLine>& lines,
-                   const Platform& platform) {
-  Bytes names, paths;
-  std::size_t nameBytes = 0, pathBytes = 0;
+// The listed lines into `table`, which keeps the file's bytes: each name
+// decoded (all in one conversion); each path, and each name as it was read,
+// a view into those bytes. A path is decoded only when it is used.
+void readIntoTable(OkiniTable& table, Bytes content, std::size_t listEnd,
+                   const std::vector<ListedLine>& lines, const Platform& platform) {
+  if (lines.empty()) return table.assign(Text(), std::move(content), listEnd);
+  std::vector<ByteRange> rawNames;  // without the spaces that pad them to 40 characters
+  rawNames.reserve(lines.size());
+  std::size_t nameBytes = 0;
   for (const ListedLine& line : lines) {
-    nameBytes += line.semicolon - line.begin + 1;
-    pathBytes += line.end - line.semicolon - 1;
+    const std::string_view name =
+        trimmedSpaces(std::string_view(content).substr(line.begin, line.semicolon - line.begin));
+    const auto begin = static_cast<std::size_t>(name.data() - content.data());
+    rawNames.push_back({begin, begin + name.size()});
+    nameBytes += name.size() + 1;
   }
+  Bytes names;
   names.resize_and_overwrite(nameBytes, [&](char* out, std::size_t) {
     char* const begin = out;
-    for (const ListedLine& line : lines) {
-      // Without the spaces that pad it to 40 characters: they would be
-      // decoded only to be trimmed.
-      const std::string_view name =
-          trimmedSpaces(std::string_view(content).substr(line.begin, line.semicolon - line.begin));
-      std::memcpy(out, name.data(), name.size());
-      out += name.size();
+    for (ByteRange name : rawNames) {
+      std::memcpy(out, content.data() + name.begin, name.end - name.begin);
+      out += name.end - name.begin;
       *out++ = '\r';
     }
     return static_cast<std::size_t>(out - begin) - 1;  // no CR after the last
   });
-  paths.resize_and_overwrite(pathBytes, [&](char* out, std::size_t) {
-    for (const ListedLine& line : lines) {
-      std::memcpy(out, content.data() + line.semicolon + 1, line.end - line.semicolon - 1);
-      out += line.end - line.semicolon - 1;
-    }
-    return pathBytes;
-  });
   auto [decoded, ends] =
       convertApart(names, lines.size(), [&](const Bytes& bytes) { return platform.fromAnsi(bytes); });
-  table.assign(std::move(decoded), std::move(paths));
+  table.assign(std::move(decoded), std::move(content), listEnd);
   table.reserve(lines.size());
   const TextView allNames = table.names();
-  const std::string_view allPaths = table.paths();
-  std::size_t nameBegin = 0, pathBegin = 0;
+  const std::string_view bytes = table.bytes();
+  std::size_t nameBegin = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::size_t pathSize = lines[i].end - lines[i].semicolon - 1;
-    table.addEntry(allNames.substr(nameBegin, ends[i] - nameBegin), allPaths.substr(pathBegin, pathSize));
+    const ListedLine& line = lines[i];
+    table.addEntry(allNames.substr(nameBegin, ends[i] - nameBegin),
+                   bytes.substr(rawNames[i].begin, rawNames[i].end - rawNames[i].begin),
+                   bytes.substr(line.semicolon + 1, line.end - line.semicolon - 1));
     nameBegin = ends[i] + 1;
-    pathBegin += pathSize;
   }
-}
-
-// Every name of the table in the file's code page, in one conversion.
-std::pair<Bytes, std::vector<std::size_t>> encodedNames(const OkiniTable& table, std::int32_t last,
-                                                        const Platform& platform) {
-  std::size_t size = 0;
-  for (std::int32_t i = 0; i <= last; ++i) size += table[i].FileName.size() + 1;
-  Text names;
-  names.reserve(size);
-  for (std::int32_t i = 0; i <= last; ++i) names.append(table[i].FileName).push_back(u'\r');
-  names.pop_back();
-  return convertApart(names, static_cast<std::size_t>(last) + 1,
-                      [&](const Text& text) { return platform.toAnsi(text); });
 }
 
 // The start of a line, enough to find it in an editor. A line may be as long
@@ -203,14 +187,21 @@ typOkini OkiniTable::operator[](std::int32_t index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) raiseError(ErrSubscriptOutOfRange);
   const Entry& entry = entries_[static_cast<std::size_t>(index)];
   return {name(static_cast<std::size_t>(index)),
-          std::string_view(paths_.data() + entry.path, entry.pathSize)};
+          std::string_view(bytes_.data() + entry.path, entry.pathSize)};
 }
 
-void OkiniTable::assign(Text names, Bytes paths) {
+std::optional<std::string_view> OkiniTable::nameAsRead(std::size_t index) const {
+  const Entry& entry = entries_[index];
+  if (entry.nameAsReadSize == 0) return std::nullopt;
+  return std::string_view(bytes_.data() + entry.nameAsRead, entry.nameAsReadSize);
+}
+
+void OkiniTable::assign(Text names, Bytes bytes, std::size_t listEnd) {
   // Offsets are 32-bit: a list of 4 G characters is no list of favourites.
-  if (names.size() > UINT32_MAX || paths.size() > UINT32_MAX) raiseError(ErrOutOfMemory);
+  if (names.size() > UINT32_MAX || bytes.size() > UINT32_MAX) raiseError(ErrOutOfMemory);
   names_ = std::move(names);
-  paths_ = std::move(paths);
+  bytes_ = std::move(bytes);
+  listEnd_ = listEnd;
   entries_.clear();
 }
 
@@ -220,26 +211,33 @@ OkiniTable::Entry OkiniTable::entryOf(TextView name, std::string_view path) cons
   Entry entry;
   entry.name = static_cast<std::uint32_t>(name.empty() ? 0 : name.data() - names_.data());
   entry.nameSize = static_cast<std::uint8_t>(name.size());
-  entry.path = static_cast<std::uint32_t>(path.empty() ? 0 : path.data() - paths_.data());
+  entry.path = static_cast<std::uint32_t>(path.empty() ? 0 : path.data() - bytes_.data());
   entry.pathSize = static_cast<std::uint32_t>(path.size());
   return entry;
 }
 
-void OkiniTable::addEntry(TextView name, std::string_view path) {
-  entries_.push_back(entryOf(name, path));
+void OkiniTable::addEntry(TextView name, std::string_view nameAsRead, std::string_view path) {
+  Entry entry = entryOf(name, path);
+  // A name cut to 40 characters is written cut, so encoded; so is one of too
+  // many bytes to count in the entry.
+  if (name.size() <= kNameLength && nameAsRead.size() <= UINT8_MAX) {
+    entry.nameAsRead = static_cast<std::uint32_t>(nameAsRead.empty() ? 0 : nameAsRead.data() - bytes_.data());
+    entry.nameAsReadSize = static_cast<std::uint8_t>(nameAsRead.size());
+  }
+  entries_.push_back(entry);
 }
 
 void OkiniTable::set(std::int32_t index, TextView name, std::string_view path) {
   (*this)[index];  // error 9 outside the table
   // The new name and path go at the ends of the buffers; the entry's old ones
   // stay unused until the next read replaces the buffers.
-  if (names_.size() + name.size() > UINT32_MAX || paths_.size() + path.size() > UINT32_MAX)
+  if (names_.size() + name.size() > UINT32_MAX || bytes_.size() + path.size() > UINT32_MAX)
     raiseError(ErrOutOfMemory);
   names_.append(name);
-  paths_.append(path);
+  bytes_.append(path);
   entries_[static_cast<std::size_t>(index)] =
       entryOf(TextView(names_).substr(names_.size() - name.size()),
-              std::string_view(paths_).substr(paths_.size() - path.size()));
+              std::string_view(bytes_).substr(bytes_.size() - path.size()));
 }
 
 void OkiniTable::moveToTop(std::int32_t index) {
@@ -275,9 +273,13 @@ Text basCom::settingsFilePath() const {
   return joinPath(platform_.applicationDirectory(), kSettingsFileName);
 }
 
+void basCom::pRecheckOkiniFile() {
+  gblnOkiniFile = platform_.findNormalFile(favouritesFilePath());
+}
+
 void basCom::pCheckOkiniFile() {
   Text path = favouritesFilePath();
-  gblnOkiniFile = platform_.findNormalFile(path);
+  pRecheckOkiniFile();
   if (gblnOkiniFile) platform_.setFileAttributes(path, attr::Normal);
   // A write cut short (the program killed half-way) leaves its temporary
   // file, as large as the file it replaces. The next write would reuse it,
@@ -302,12 +304,14 @@ bool basCom::pReadOkiniFile(ControlRef list, FormId ownerForm) {
   ScanResult scan = scanFavourites(content);
   const Text malformedLine =
       scan.end == ScanEnd::Malformed ? quoteOfLine(content, scan.stopper, platform_) : Text();
-  // A file without a single favourite leaves the table as it was.
-  if (!scan.entries.empty()) {
-    readIntoTable(gtypOkini, content, scan.entries, platform_);
-    gintOkiniMax = static_cast<std::int16_t>(scan.entries.size() - 1);  // the scan stops at the last index
-  }
-  std::vector<TextView> names(scan.entries.empty() ? 0 : gtypOkini.size());
+  // A file without a single favourite leaves none to search or to write
+  // back: the user emptied the list, and what it held is gone.
+  const std::size_t count = scan.entries.size();
+  readIntoTable(gtypOkini, std::move(content), scan.unreadFrom, scan.entries, platform_);
+  Bytes().swap(writtenFile_);
+  writtenListEnd_.reset();
+  gintOkiniMax = static_cast<std::int16_t>(count == 0 ? 0 : count - 1);  // the scan stops at the last index
+  std::vector<TextView> names(count);
   for (std::size_t i = 0; i < names.size(); ++i) names[i] = gtypOkini.name(i);
   platform_.setListItems(list, names);
   switch (scan.end) {
@@ -361,36 +365,63 @@ void basCom::pAppendOkiniFile(const Text& name, const Text& path) {
   platform_.replaceFile(favouritesFilePath(), file.content);
 }
 
-void basCom::pWriteOkiniFileCompact() {
-  const auto [names, ends] = encodedNames(gtypOkini, gintOkiniMax, platform_);
+std::vector<std::string_view> basCom::nameBytesForRewrite(Bytes& encoded) const {
+  okini(gintOkiniMax);  // error 9 for a count outside the table
+  const auto count = static_cast<std::size_t>(gintOkiniMax) + 1;
+  Text toEncode;
+  std::size_t encodedCount = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (gtypOkini.nameAsRead(i)) continue;
+    toEncode.append(gtypOkini.name(i)).push_back(u'\r');
+    ++encodedCount;
+  }
+  std::vector<std::size_t> ends;
+  if (encodedCount > 0) {
+    toEncode.pop_back();
+    std::tie(encoded, ends) =
+        convertApart(toEncode, encodedCount, [&](const Text& text) { return platform_.toAnsi(text); });
+  }
+  std::vector<std::string_view> names;
+  names.reserve(count);
+  for (std::size_t i = 0, next = 0, begin = 0; i < count; ++i) {
+    if (std::optional<std::string_view> asRead = gtypOkini.nameAsRead(i)) {
+      names.push_back(*asRead);
+      continue;
+    }
+    names.push_back(std::string_view(encoded).substr(begin, ends[next] - begin));
+    begin = ends[next++] + 1;
+  }
+  return names;
+}
+
+bool basCom::pWriteOkiniFileCompact() {
+  Bytes encoded;
+  const std::vector<std::string_view> names = nameBytesForRewrite(encoded);
   Bytes entries;
-  for (std::int32_t i = 0, nameBegin = 0; i <= gintOkiniMax; ++i) {
-    const std::string_view name = std::string_view(names).substr(nameBegin, ends[i] - nameBegin);
-    nameBegin = static_cast<std::int32_t>(ends[i]) + 1;
+  for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
+    const std::string_view name = names[static_cast<std::size_t>(i)];
     if (name.empty()) continue;
     entries.append(name).append(";").append(trimmedSpaces(okini(i).Path)).append(kLineEnd);
   }
-  rewriteListWith(std::move(entries));
+  return rewriteListWith(std::move(entries));
 }
 
-void basCom::pWriteOkiniFilePadded() {
-  const auto encoded = encodedNames(gtypOkini, gintOkiniMax, platform_);
-  const Bytes& names = encoded.first;
-  const std::vector<std::size_t>& ends = encoded.second;
-  std::size_t size = names.size() + 1;  // the names, and a CR after each
+bool basCom::pWriteOkiniFilePadded() {
+  Bytes encoded;
+  const std::vector<std::string_view> names = nameBytesForRewrite(encoded);
+  std::size_t size = 0;
   for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
     const typOkini entry = okini(i);
-    size += kNameLength - entry.FileName.size() + 2 + entry.Path.size();
+    size += names[static_cast<std::size_t>(i)].size() + kNameLength - entry.FileName.size() + 3 +
+            entry.Path.size();
   }
   Bytes entries;
   entries.resize_and_overwrite(size, [&](char* out, std::size_t) {
-    std::size_t nameBegin = 0;
     for (std::int32_t i = 0; i <= gintOkiniMax; ++i) {
       const typOkini entry = gtypOkini[i];
-      const std::size_t nameEnd = ends[static_cast<std::size_t>(i)];
-      std::memcpy(out, names.data() + nameBegin, nameEnd - nameBegin);
-      out += nameEnd - nameBegin;
-      nameBegin = nameEnd + 1;
+      const std::string_view name = names[static_cast<std::size_t>(i)];
+      std::memcpy(out, name.data(), name.size());
+      out += name.size();
       // The name fills 40 characters, whatever their bytes.
       out = std::fill_n(out, kNameLength - entry.FileName.size(), ' ');
       *out++ = ';';
@@ -401,25 +432,40 @@ void basCom::pWriteOkiniFilePadded() {
     }
     return size;
   });
-  rewriteListWith(std::move(entries));
+  return rewriteListWith(std::move(entries));
+}
+
+bool basCom::isListAsRead(const SplitFile& file) const {
+  const std::string_view known =
+      writtenListEnd_ ? std::string_view(writtenFile_).substr(0, *writtenListEnd_) : gtypOkini.listAsRead();
+  return std::string_view(file.content).substr(0, file.listEnd) == known;
 }
 
 // Replaces the listed part of the file with `entries` in one step, keeping the
 // part below the list (from the first empty line on) byte for byte.
-void basCom::rewriteListWith(Bytes entries) {
+bool basCom::rewriteListWith(Bytes entries) {
   SplitFile file = splitAtListEnd(false);
+  if (!isListAsRead(file)) return false;
+  const std::size_t listEnd = entries.size();
   entries.append(file.content, file.listEnd);
   platform_.replaceFile(favouritesFilePath(), entries);
+  // The list is now what the table holds, as written; until the next read
+  // the file is compared with that.
+  writtenFile_ = std::move(entries);
+  writtenListEnd_ = listEnd;
+  return true;
 }
 
-void basCom::pRemoveOkiniFile() {
+bool basCom::pRemoveOkiniFile() {
   SplitFile file = splitAtListEnd(true);
+  if (!isListAsRead(file)) return false;
   if (file.listEnd == file.content.size()) {
     platform_.deleteFile(favouritesFilePath());
   } else {
     platform_.replaceFile(favouritesFilePath(), file.content.substr(file.listEnd));
   }
   gblnOkiniFile = false;
+  return true;
 }
 
 }  // namespace pyx

@@ -183,32 +183,44 @@ std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click() {
   return trap_.run(u"pfrmPyxtern_cmdOK_Click", [&] {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
-    Text name = trimSpaces(platform.controlText(kNameBox));
+    const Text typed = platform.controlText(kNameBox);
+    const Text name = trimSpaces(typed);
     if (name.empty()) {
       showMessage(kMsgEnterName, mb::Critical);
       platform.setFocus(kNameBox);
       return;
     }
-    std::int16_t found = 0;
+    const std::optional<Text> builtIn = builtInPath(platform.toUpper(name));
     Text path;
-    if (std::optional<Text> builtIn = builtInPath(platform.toUpper(name))) {
-      path = *builtIn;
-    } else {
-      Text index;
-      if (com.gblnOkiniFile) mKenskHit(index);
-      if (trimSpaces(index).empty()) {
-        showMessage(kMsgNotRegistered, mb::Critical);
-        platform.setFocus(kNameBox);
-        return;
+    // Another writer (an editor, a copy of the program in another session)
+    // may have changed the file since the list was read: the rewrite then
+    // writes nothing, and the name is looked up again in what the file holds
+    // now. Rarely more than once; a file that never stays still is an error.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+      std::int16_t found = 0;
+      if (builtIn) {
+        path = *builtIn;
+      } else {
+        Text index;
+        if (com.gblnOkiniFile) mKenskHit(index);
+        if (trimSpaces(index).empty()) {
+          showMessage(kMsgNotRegistered, mb::Critical);
+          platform.setFocus(kNameBox);
+          return;
+        }
+        found = static_cast<std::int16_t>(parseInteger(index, -32768, 32767));
+        path = trimSpaces(com.okiniPath(found));
       }
-      found = static_cast<std::int16_t>(parseInteger(index, -32768, 32767));
-      path = trimSpaces(com.okiniPath(found));
-    }
-    // A built-in name may come before any favourite exists: then there is no
-    // list to reorder and no file to write.
-    if (com.hasOkiniTable() && com.gblnOkiniFile) {
+      // A built-in name may come before any favourite exists: then there is
+      // no list to reorder and no file to write.
+      if (!com.hasOkiniTable() || !com.gblnOkiniFile) break;
       com.gtypOkini.moveToTop(found);
-      com.pWriteOkiniFilePadded();
+      if (com.pWriteOkiniFilePadded()) break;
+      if (attempt == kAttempts) raiseError(ErrPathFileAccess);
+      com.pRecheckOkiniFile();
+      if (!com.pReadOkiniFile(kNameBox, kLauncher)) return;
+      platform.setControlText(kNameBox, typed);  // the reload emptied the box the lookup reads
     }
     pfrmPyxtern_Form_Activate();
     mStrat_Files(path);

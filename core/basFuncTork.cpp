@@ -1,5 +1,7 @@
 #include "core/basFuncTork.h"
 
+#include <algorithm>
+
 #include "core/application.h"
 #include "forms/forms.h"
 
@@ -15,10 +17,14 @@ constexpr ControlRef kList{kTork, "lstFileName"};
 constexpr char16_t kMsgEnterName[] = u"お気に入りを入力してください";
 constexpr char16_t kMsgEnterPath[] = u"パス名を入力してください";
 constexpr char16_t kMsgNoSemicolon[] = u"「;」以外の文字を入力してください";
+constexpr char16_t kMsgControlInName[] = u"お気に入りに改行やタブなどの制御文字は使えません";
+constexpr char16_t kMsgControlInPath[] = u"パス名に改行やタブなどの制御文字は使えません";
 constexpr char16_t kMsgNameTooLong[] = u"お気に入りは40文字以内で入力してください";
 constexpr char16_t kMsgReservedName[] = u"この名前では登録できません";
 constexpr char16_t kMsgAlreadyRegistered[] = u"登録されているファイル名です。";
 constexpr char16_t kMsgChooseFromList[] = u"一覧からファイル名を指定してください";
+constexpr char16_t kMsgListChanged[] =
+    u"お気に入りファイルがほかで変更されていたため、一覧を読み込み直しました。一覧から選び直してください。";
 
 Text cannotStoreMessage(const Text& character) {
   return u"「" + character + u"」はファイルに保存できない文字です。";
@@ -84,6 +90,14 @@ std::int16_t basFuncTork::mChk_Tork(std::int16_t intChkMode) {
     if (path.empty()) return mTell(kMsgEnterPath, kPathBox);
     if (contains(name, u";")) return mTell(kMsgNoSemicolon, kNameBox);
     if (contains(path, u";")) return mTell(kMsgNoSemicolon, kPathBox);
+    // A line break would split the favourite's line in the file, and the
+    // next start would stop at the broken line; a pasted or handed-over text
+    // can hold one.
+    auto hasControl = [](const Text& text) {
+      return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < u' '; });
+    };
+    if (hasControl(name)) return mTell(kMsgControlInName, kNameBox);
+    if (hasControl(path)) return mTell(kMsgControlInPath, kPathBox);
     // The file is text in the system's code page: what it cannot hold would
     // be stored as another character, and the favourite would name another
     // file or no longer match what the user types.
@@ -121,6 +135,15 @@ void basFuncTork::mTell(const Text& message, ControlRef focus) {
   Platform& platform = app_.platform;
   platform.messageBox(message, mb::OkOnly, platform.applicationTitle());  // no caption of its own
   platform.setFocus(focus);
+}
+
+void basFuncTork::mListChanged() {
+  // Another writer changed the file since this list was read, and writing
+  // now would undo that: the list is read again, the boxes keep what the
+  // user typed, and the user chooses again.
+  app_.com.pRecheckOkiniFile();
+  if (!mFillList()) return;
+  mTell(kMsgListChanged, app_.com.gblnOkiniFile ? kList : kNameBox);
 }
 
 void basFuncTork::mAfterChange() {
@@ -165,7 +188,7 @@ std::int16_t basFuncTork::pfrmTork_cmdTeis_Click() {
     // what the table keeps.
     com.gtypOkini.set(i, trimSpaces(platform.controlText(kNameBox)),
                       platform.toAnsi(trimSpaces(platform.controlText(kPathBox))));
-    com.pWriteOkiniFileCompact();
+    if (!com.pWriteOkiniFileCompact()) return mListChanged();
     mAfterChange();
   });
 }
@@ -177,10 +200,10 @@ std::int16_t basFuncTork::pfrmTork_cmdDelete_Click() {
     if (i < 0) return;
     com.gtypOkini.set(i, TextView(), std::string_view());
     if (com.gintOkiniMax != 0) {
-      com.pWriteOkiniFileCompact();
+      if (!com.pWriteOkiniFileCompact()) return mListChanged();
       --com.gintOkiniMax;
-    } else {
-      com.pRemoveOkiniFile();
+    } else if (!com.pRemoveOkiniFile()) {
+      return mListChanged();
     }
     mAfterChange();
   });

@@ -35,6 +35,8 @@ class basFuncTork {
   void mTell(const Text& message, ControlRef focus);
   // Closes the window or refreshes it, as the close setting says.
   void mAfterChange();
+  // The file changed under a correction or deletion, which wrote nothing.
+  void mListChanged();
 
   Application& app_;
   ErrorTrap trap_;

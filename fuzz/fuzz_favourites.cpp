@@ -1,8 +1,9 @@
 // Arbitrary bytes as the favourites file, then what a user does with it on
 // the simulated desktop: start, launch a favourite, register one, correct or
 // delete one. After each step the file must hold exactly what a reading of the
-// old bytes, made here on its own, says: the listed entries in their new form
-// and, byte for byte, everything below the list.
+// old bytes, made here on its own, says: the listed entries in their new form,
+// every name the user did not set and every path byte for byte, and,
+// byte for byte, everything below the list.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +27,9 @@ constexpr ControlRef kTorkList{FormId::frmTork, "lstFileName"};
 constexpr std::size_t kMostEntries = 32767;
 
 struct Entry {
-  Text name;   // the text before ";", as read
-  Bytes path;  // the bytes after it, as read: they are written back as they were
+  Text name;        // the text before ";", as read
+  Bytes nameBytes;  // its bytes, as read: written back as they were, unless the name was cut to 40
+  Bytes path;       // the bytes after it, as read: they are written back as they were
 };
 
 // What the readers make of the file: lines end at CR LF or a lone CR; a line
@@ -64,7 +66,9 @@ Reading readFavourites(const Bytes& bytes, const Platform& platform) {
       break;
     }
     const std::size_t semicolon = line.find(';');
-    r.entries.push_back({platform.fromAnsi(Bytes(line.substr(0, semicolon))), Bytes(line.substr(semicolon + 1))});
+    std::string_view name = line.substr(0, semicolon);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    r.entries.push_back({platform.fromAnsi(Bytes(name)), Bytes(name), Bytes(line.substr(semicolon + 1))});
     r.listEndsLine = end < bytes.size();
   }
   r.list = bytes.substr(0, bytes.size() - r.rest.size());
@@ -105,9 +109,18 @@ struct Scenario {
   bool listEndsLine = true;
   std::size_t messages = 0;  // message boxes the user has been shown, as expected
 
+  // The file must be `expected`; what the model knows of it then follows it.
   void expectFile(const Bytes& expected, const char* after) {
     require(sim.fileContent("pyxtern.txt") == expected, after);
-    list = expected.substr(0, expected.size() - rest.size());
+    const Reading reading = readFavourites(expected, sim);
+    entries = reading.entries;
+    list = reading.list;
+    listEndsLine = reading.listEndsLine;
+  }
+  // A name's bytes in a rewrite: as read, or the name as the table holds it,
+  // encoded, when the table cut it to 40 characters.
+  Bytes rewritten(const Entry& e) const {
+    return e.name.size() <= 40 && e.nameBytes.size() <= 255 ? e.nameBytes : sim.toAnsi(shown(e.name));
   }
   void expectMessages(std::size_t more, const char* after) {
     messages += more;
@@ -130,12 +143,9 @@ struct Scenario {
     std::rotate(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(found),
                 entries.begin() + static_cast<std::ptrdiff_t>(found) + 1);
     Bytes written;
-    for (Entry& e : entries) {
-      e.name = padded(e.name);
-      written += sim.toAnsi(e.name) + ";" + e.path + "\r\n";
-    }
-    listEndsLine = true;
-    expectFile(written + rest, "a launch writes the padded list above the rest");
+    for (const Entry& e : entries)
+      written += rewritten(e) + Bytes(40 - shown(e.name).size(), ' ') + ";" + e.path + "\r\n";
+    expectFile(written + rest, "a launch writes the padded list above the rest, each name as it was read");
     expectMessages(0, "a launch shows no message");
     require(sim.listItems(kNameBox) == shownNames(entries), "the launcher lists the new order");
   }
@@ -161,8 +171,6 @@ struct Scenario {
     expectFile(list + (listEndsLine ? "" : "\r\n") + line + rest,
                "a registration adds one line at the list's end");
     expectMessages(0, "a registration shows no message");
-    entries.push_back({name, sim.toAnsi(path)});
-    listEndsLine = true;
     require(sim.listItems(kTorkList) == shownNames(entries), "the registration window lists the new name");
   }
 
@@ -173,11 +181,12 @@ struct Scenario {
     if (correct && !name.empty()) {
       sim.type(kTorkPath, u"D:\\訂正");
       sim.click({FormId::frmTork, "cmdTeis"});
-      if (isBuiltIn(name) || sim.fromAnsi(sim.toAnsi(name)) != name) {
+      const bool control = std::any_of(name.begin(), name.end(), [](char16_t c) { return c < u' '; });
+      if (isBuiltIn(name) || control || sim.fromAnsi(sim.toAnsi(name)) != name) {
         expectMessages(1, "a correction to a name that cannot be kept is refused");
         return expectFile(list + rest, "a refused correction writes nothing");
       }
-      entries[k] = {name, sim.toAnsi(u"D:\\訂正")};
+      entries[k] = {name, sim.toAnsi(name), sim.toAnsi(u"D:\\訂正")};
     } else {
       sim.click({FormId::frmTork, "cmdDelete"});
       if (entries.size() == 1) {
@@ -191,18 +200,15 @@ struct Scenario {
       entries[k].name.clear();
     }
     Bytes written;
-    std::vector<Entry> kept;
     for (const Entry& e : entries) {
       if (shown(e.name).empty()) continue;
       std::string_view path = e.path;
       while (!path.empty() && path.front() == ' ') path.remove_prefix(1);
       while (!path.empty() && path.back() == ' ') path.remove_suffix(1);
-      kept.push_back({shown(e.name), Bytes(path)});
-      written += sim.toAnsi(kept.back().name) + ";" + kept.back().path + "\r\n";
+      written += rewritten(e) + ";" + Bytes(path) + "\r\n";
     }
     expectFile(written + rest, "a correction or deletion writes the compact list above the rest");
     expectMessages(0, "a correction or deletion shows no message");
-    entries = kept;
     require(sim.listItems(kTorkList) == shownNames(entries), "the registration window lists what is left");
   }
 };

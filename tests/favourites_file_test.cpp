@@ -133,33 +133,41 @@ TEST_F(FavouritesFile, ReadOnlyFileIsFoundAndLosesItsAttributes) {
 TEST_F(FavouritesFile, CompactRewriteTrimsAndDropsNamelessEntries) {
   writeFavourites("abc ; C:\\x\r\n;C:\\nameless\r\nd;C:\\d \r\n");
   startProgram();
-  app->com.pWriteOkiniFileCompact();
+  EXPECT_TRUE(app->com.pWriteOkiniFileCompact());
   EXPECT_EQ(favourites(), "abc;C:\\x\r\nd;C:\\d\r\n");
 }
 
 TEST_F(FavouritesFile, PaddedAndCompactFormsRoundTrip) {
   writeFavourites("メモ;C:\\memo.txt\r\nb;C:\\b.exe /x\r\n");
   startProgram();
-  app->com.pWriteOkiniFilePadded();
+  EXPECT_TRUE(app->com.pWriteOkiniFilePadded());
   EXPECT_EQ(favourites(), padded("メモ", "C:\\memo.txt") + padded("b", "C:\\b.exe /x"));
   app->funcStart.pfrmPyxtern_Form_Activate();
   EXPECT_EQ(names(), (std::vector<std::string>{"メモ", "b"}));
-  app->com.pWriteOkiniFileCompact();
+  EXPECT_TRUE(app->com.pWriteOkiniFileCompact());
   EXPECT_EQ(favourites(), "メモ;C:\\memo.txt\r\nb;C:\\b.exe /x\r\n");
 }
 
-TEST_F(FavouritesFile, RewritesGivePathsBackByteForByte) {
+TEST_F(FavouritesFile, ALaunchOnlyReordersLinesAndKeepsWhatAnotherWriterAdded) {
   // Bytes the code page would not give back as they were: a sequence it does
-  // not assign and a duplicate code of "≒". Only names are re-encoded.
-  const Bytes odd = "C:\\\x85\x40\x87\x90.txt";
-  sim.putFile("pyxtern.txt", "a;" + odd + "\r\nb;C:\\b.txt\r\n");
+  // not assign and a duplicate code of "≒", a name saved in UTF-8, a lead
+  // byte cut off by ";". Neither names nor paths are re-encoded.
+  const Bytes odd = "\x85\x40\x87\x90";
+  auto line = [&](const Bytes& name, const Bytes& path) {
+    return name + Bytes(40 - sim.fromAnsi(name).size(), ' ') + ";" + path + "\r\n";
+  };
+  const Bytes others = line("a", "C:\\" + odd + ".txt") + line(odd, "1") +
+                       line("\xE3\x83\xA1\xE3\x83\xA2", "2") + line("x\x83", "3");
+  sim.putFile("pyxtern.txt", others + line("b", "C:\\b.txt"));
   startProgram();
-  app->com.pWriteOkiniFilePadded();
-  const std::string pad(39, ' ');
-  EXPECT_EQ(sim.fileContent("pyxtern.txt"), "a" + pad + ";" + odd + "\r\nb" + pad + ";C:\\b.txt\r\n");
-  app->com.pWriteOkiniFileCompact();
-  EXPECT_EQ(sim.fileContent("pyxtern.txt"), "a;" + odd + "\r\nb;C:\\b.txt\r\n");
-  EXPECT_EQ(app->com.okiniPath(0), u"C:\\\u30FB\u2252.txt");  // as the system decodes them
+  sim.putFile("pyxtern.txt", others + line("b", "C:\\b.txt") + "added;4\r\n");  // after the list was read
+  launch("b");
+  EXPECT_EQ(sim.fileContent("pyxtern.txt"), line("b", "C:\\b.txt") + others + line("added", "4"));
+  EXPECT_EQ(names().back(), "added");
+  EXPECT_EQ(app->com.okiniPath(1), u"C:\\\u30FB\u2252.txt");  // as the system decodes them
+  EXPECT_TRUE(app->com.pWriteOkiniFileCompact());
+  EXPECT_EQ(sim.fileContent("pyxtern.txt"), "b;C:\\b.txt\r\na;C:\\" + odd + ".txt\r\n" + odd +
+                                                ";1\r\n\xE3\x83\xA1\xE3\x83\xA2;2\r\nx\x83;3\r\nadded;4\r\n");
 }
 
 TEST_F(FavouritesFile, AppendCreatesTheFile) {
@@ -188,22 +196,22 @@ TEST_F(FavouritesFile, RewritesKeepTheUnreadRemainderByteForByte) {
   const std::string remainder = "\r\nold;C:\\old.exe\r\nfree text without semicolon\r\n  trailing";
   writeFavourites("a;1\r\nb;2\r\n" + remainder);
   startProgram();
-  app->com.pWriteOkiniFilePadded();
+  EXPECT_TRUE(app->com.pWriteOkiniFilePadded());
   EXPECT_EQ(favourites(), padded("a", "1") + padded("b", "2") + remainder);
-  app->com.pWriteOkiniFileCompact();
+  EXPECT_TRUE(app->com.pWriteOkiniFileCompact());
   EXPECT_EQ(favourites(), "a;1\r\nb;2\r\n" + remainder);
 }
 
 TEST_F(FavouritesFile, RemovalDeletesTheFileUnlessLinesBelowTheListRemain) {
   writeFavourites("only;1\r\n");
   startProgram();
-  app->com.pRemoveOkiniFile();
+  EXPECT_TRUE(app->com.pRemoveOkiniFile());
   EXPECT_EQ(favourites(), "<missing>");
   EXPECT_FALSE(app->com.gblnOkiniFile);
 
   writeFavourites("only;1\r\n\r\nkept;2\r\n");
   app->com.gblnOkiniFile = true;
-  app->com.pRemoveOkiniFile();
+  EXPECT_TRUE(app->com.pRemoveOkiniFile());
   EXPECT_EQ(favourites(), "\r\nkept;2\r\n");
   EXPECT_FALSE(app->com.gblnOkiniFile);
 }

@@ -279,7 +279,7 @@ TEST_F(Launch, BuiltInWorksBeforeAnyFavouriteExists) {
 TEST_F(Launch, BuiltInAfterTheLastFavouriteWasRemovedWritesNoFile) {
   writeFavourites("only;1.txt\r\n");
   startProgram();
-  app->com.pRemoveOkiniFile();  // as deleting the only favourite does; the table keeps its entry
+  ASSERT_TRUE(app->com.pRemoveOkiniFile());  // as deleting the only favourite does; the table keeps its entry
   launch("calc");
   EXPECT_EQ(sim.callsTo("shellExecute").size(), 1u);
   EXPECT_EQ(favourites(), "<missing>");
@@ -287,10 +287,15 @@ TEST_F(Launch, BuiltInAfterTheLastFavouriteWasRemovedWritesNoFile) {
 }
 
 TEST_F(Launch, NameNotInAnEmptyFileIsSimplyUnregistered) {
-  writeFavourites("\r\nbelow;1.txt\r\n");
+  writeFavourites("a;1.txt\r\nb;2.txt\r\n");
   startProgram();
-  launch("below");
-  EXPECT_EQ(messages(), std::vector<std::string>{kNotRegistered});
+  writeFavourites("\r\nbelow;1.txt\r\n");  // the user empties the list, keeping a note below it
+  sim.switchAway();
+  sim.activate(FormId::frmPyxtern);
+  for (const char* name : {"below", "b"}) launch(name);
+  EXPECT_EQ(messages(), std::vector<std::string>(2, kNotRegistered)) << "the emptied list's names are gone";
+  EXPECT_EQ(favourites(), "\r\nbelow;1.txt\r\n");
+  EXPECT_TRUE(processStarts().empty());
 }
 
 TEST_F(Launch, NotACalcName) {

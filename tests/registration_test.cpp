@@ -96,6 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
                   0, kBox, kAtPath},
         CheckCase{"semicolon in the name", "", false, "a;b", "C:\\a.txt", kSemicolon, 0, kBox, kAtName},
         CheckCase{"semicolon in the path", "", false, "a", "C:\\a;b.txt", kSemicolon, 0, kBox, kAtPath},
+        CheckCase{"line break in the name", "", false, "a\rb", "C:\\a.txt",
+                  "お気に入りに改行やタブなどの制御文字は使えません", 0, kBox, kAtName},
+        CheckCase{"tab in the path", "", false, "a", "C:\\a\t.txt",
+                  "パス名に改行やタブなどの制御文字は使えません", 0, kBox, kAtPath},
         CheckCase{"letter the file cannot hold", "", false, "café", "C:\\a.txt",
                   "「é」はファイルに保存できない文字です。", 0, kBox, kAtName},
         CheckCase{"emoji in the path", "", false, "a", "C:\\😀\\a.txt",
@@ -123,6 +127,29 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"correcting may repeat another name", "a;1.txt\r\nb;2.txt\r\n", true, "b", "C:\\b.txt", "",
                   0, "", ""}),
     NameFromWhat{});
+
+TEST_F(Registration, CorrectOrDeleteAfterAnotherWriterChangedTheFileWritesNothingAndRereads) {
+  std::string file = "a;1.txt\r\n";
+  writeFavourites(file);
+  sim.putFile("Tesmora.ini", "[FORM]\r\nCLOSE=1\r\n");
+  startProgram();
+  inRegistrationWindow([&] {
+    for (ControlRef button : {kCorrect, kDelete}) {
+      sim.pickListItem(kList, 0);
+      writeFavourites(file += text(button) + ";2.txt\r\n");  // an editor adds a line meanwhile
+      sim.type(kPath, u"9.txt");
+      sim.click(button);
+      EXPECT_EQ(listed().back(), text(button)) << "the list is read again";
+      EXPECT_EQ(text(kPath), "9.txt") << "what the user typed stays";
+      EXPECT_EQ(sim.focusedControl(), "frmTork.lstFileName");
+    }
+  });
+  EXPECT_EQ(messages(), std::vector<std::string>(
+                            2,
+                            "お気に入りファイルがほかで変更されていたため、一覧を読み込み直しました。"
+                            "一覧から選び直してください。"));
+  EXPECT_EQ(favourites(), file);
+}
 
 TEST_F(Registration, CorrectAndDeleteWithoutSelectionAskForOne) {
   writeFavourites("a;1.txt\r\n");
