@@ -207,4 +207,14 @@ class Win32Platform final : public Platform {
   bool trayShown_ = false;
 };
 
+namespace win32 {
+
+// Keeps the DLLs the system loads on the program's behalf (the file dialog,
+// the shell, the input method, themes) to the system folder: the program is
+// unpacked wherever the user likes, and a DLL of a system name waiting in its
+// folder or the current one must never be loaded. Called first thing.
+void restrictDllSearch();
+
+}  // namespace win32
+
 }  // namespace pyx

@@ -140,6 +140,18 @@ int checkedLength(std::size_t length) {
 
 // ---------------------------------------------------------------- program and system
 
+void win32::restrictDllSearch() {
+  // SetDefaultDllDirectories exists since Windows 8 and on Windows 7 with its
+  // 2011 loader update. Where it is missing, an empty DLL directory at least
+  // takes the current folder out of the search; only there, because the
+  // programs the launcher starts inherit that setting.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+    SetDllDirectoryW(L"");
+}
+
 Text Win32Platform::applicationDirectory() const {
   Text path = modulePath();
   std::size_t slash = path.find_last_of(u'\\');

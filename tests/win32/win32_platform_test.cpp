@@ -1,8 +1,8 @@
-// Checks of the Windows backend against a real Windows, or Wine: files
-// replaced in one step and the error numbers their failures raise, the ANSI
-// code page, profile strings, and forms built from their declarations with
-// the events they raise. Run it with the system's code page set to 932
-// (under Wine: LANG=ja_JP.UTF-8):
+// Checks of the Windows backend against a real Windows, or Wine: the DLL
+// search, files replaced in one step and the error numbers their failures
+// raise, the ANSI code page, profile strings, and forms built from their
+// declarations with the events they raise. Run it with the system's code
+// page set to 932 (under Wine: LANG=ja_JP.UTF-8):
 //
 //   wine build/win32/pyxtern_win32_test.exe
 //
@@ -120,6 +120,33 @@ Text windowText(HWND window) {
 
 std::string utf8(const Text& text) {
   return pyx::toUtf8(text);
+}
+
+// ---------------------------------------------------------------- the DLL search
+
+Text checksDirectory() {
+  wchar_t path[MAX_PATH] = {};
+  Text module = fromWide(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return module.substr(0, module.find_last_of(u'\\') + 1);
+}
+
+// A DLL planted beside the program and in the current folder loads by its
+// bare name until the search is restricted, and not after; a system DLL not
+// loaded yet (the input method's text services) still does.
+void testDllSearch() {
+  const wchar_t* const planted = L"pyxtern_planted.dll";
+  const bool copied = CopyFileW(wide(checksDirectory() + u"pyxtern_planted.dll"), planted, TRUE) != 0;
+  HMODULE module = LoadLibraryW(planted);
+  check(module != nullptr, "a planted DLL loads by its bare name by default");
+  if (module) FreeLibrary(module);
+  pyx::win32::restrictDllSearch();
+  module = LoadLibraryW(planted);
+  check(module == nullptr, "a planted DLL is not loaded once the search is restricted");
+  if (module) FreeLibrary(module);
+  module = LoadLibraryW(L"msctf.dll");
+  check(module != nullptr, "a system DLL still loads");
+  if (module) FreeLibrary(module);
+  if (copied) DeleteFileW(planted);
 }
 
 // ---------------------------------------------------------------- no windows
@@ -447,6 +474,7 @@ void testSettings(pyx::Win32Platform& platform, Recorder& events) {
 }  // namespace
 
 int wmain() {
+  testDllSearch();  // first, as the program restricts the search before anything else
   HINSTANCE instance = GetModuleHandleW(nullptr);
   {
     pyx::Win32Platform platform(instance);
