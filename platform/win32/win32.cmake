@@ -1,8 +1,8 @@
 # The Windows program, pyxtern.exe: included by the top-level CMakeLists.txt
 # when building for Windows (natively, or across with
 # cmake/mingw-w64-x86_64.cmake). It needs the core and our INI engine, which
-# lets a settings write replace the file in one step; Windows has the
-# code-page conversions itself.
+# reads the settings file by its real path and lets a write replace the file
+# in one step; Windows has the code-page conversions itself.
 enable_language(RC)
 
 set(PYX_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})

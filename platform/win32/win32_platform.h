@@ -92,9 +92,9 @@ class Win32Platform final : public Platform {
 
   // --- Profile strings ---
   std::uint32_t getPrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& defaultValue,
-                                        char* buffer, std::uint32_t size, const Bytes& file) override;
+                                        char* buffer, std::uint32_t size, const Text& file) override;
   void writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
-                                 const Bytes& file) override;
+                                 const Text& file) override;
 
   // --- Atoms, hotkeys, the window hook, the tray ---
   std::uint16_t globalAddAtom(const Text& name) override;

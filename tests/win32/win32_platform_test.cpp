@@ -240,10 +240,16 @@ void testFiles(pyx::Win32Platform& platform) {
         CreateFileW(wide(file), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     checkError(
         70, [&] { platform.readFile(file); }, "reading a file another program holds locked");
+    char value[8] = {};
+    check(platform.getPrivateProfileString("s", "k", "dflt", value, sizeof value, file) == 4,
+          "a settings file another program holds locked reads as missing");
     CloseHandle(locked);
   }
 
-  Bytes ini = platform.toAnsi(dir + u"\\Tesmora.ini");
+  // The settings file in a folder whose name the code page cannot hold.
+  const Text cafe = dir + u"\\café";
+  CreateDirectoryW(wide(cafe), nullptr);
+  const Text ini = cafe + u"\\Tesmora.ini";
   platform.writePrivateProfileString("Start", "Key", "80", ini);
   char buffer[64] = {};
   std::uint32_t copied = platform.getPrivateProfileString("Start", "Key", "", buffer, sizeof buffer, ini);
@@ -251,12 +257,12 @@ void testFiles(pyx::Win32Platform& platform) {
   copied = platform.getPrivateProfileString("Start", "None", "dflt", buffer, sizeof buffer, ini);
   check(copied == 4 && std::string(buffer) == "dflt", "missing profile string gives the default");
   check(errorOf([&] {
-          platform.writePrivateProfileString("Start", "Key", "1",
-                                             platform.toAnsi(dir + u"\\no such folder\\Tesmora.ini"));
+          platform.writePrivateProfileString("Start", "Key", "1", dir + u"\\no such folder\\Tesmora.ini");
         }) != 0,
         "a profile string that cannot be written raises an error");
 
-  platform.deleteFile(dir + u"\\Tesmora.ini");
+  platform.deleteFile(ini);
+  RemoveDirectoryW(wide(cafe));
   platform.deleteFile(file);
   check(filesIn(dir).empty(), "files deleted");
   RemoveDirectoryW(wide(dir));
