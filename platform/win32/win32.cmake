@@ -73,15 +73,23 @@ set_source_files_properties(${PYX_WIN32_DIR}/pyxtern.rc PROPERTIES
 
 if(MINGW)
   # Unicode entry points (wWinMain, wmain); self-contained files with no
-  # runtime DLLs to ship beside them; the program stripped and small.
+  # runtime DLLs to ship beside them; the program stripped and small. Aware of
+  # Remote Desktop, where Windows would otherwise give it a per-user Windows
+  # folder, and the file browser would not start from there.
   foreach(target pyxtern pyxtern_win32_test)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++ -Wl,--gc-sections
-                        $<$<NOT:$<CONFIG:Debug>>:-s>)
+                        -Wl,--tsaware -fstack-protector-strong $<$<NOT:$<CONFIG:Debug>>:-s>)
   endforeach()
   foreach(target pyxtern pyxtern_win32 pyxtern_core)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:$<$<NOT:$<CONFIG:Debug>>:-Os> -ffunction-sections
                                              -fdata-sections>)
+  endforeach()
+  # An overrun stack buffer, or a copy past the end of a buffer of known size,
+  # ends the program rather than steering it; the library of these checks
+  # (libssp) is linked in statically, as above.
+  foreach(target pyxtern pyxtern_win32 pyxtern_core pyxtern_ini pyxtern_win32_test)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fstack-protector-strong -D_FORTIFY_SOURCE=2>)
   endforeach()
 elseif(MSVC)
   # The sources are UTF-8; the manifest comes from pyxtern.rc, not the linker.

@@ -1,7 +1,7 @@
 // Checks of the Windows backend against a real Windows, or Wine: the DLL
-// search, files replaced in one step and the error numbers their failures
-// raise, the ANSI code page, profile strings, and forms built from their
-// declarations with the events they raise. Run it with the system's code
+// search, what pyxtern.exe asks of Windows, files replaced in one step and the
+// error numbers their failures raise, the ANSI code page, profile strings, and
+// forms built from their declarations with the events they raise. Run it with the system's code
 // page set to 932 (under Wine: LANG=ja_JP.UTF-8):
 //
 //   wine build/win32/pyxtern_win32_test.exe
@@ -171,6 +171,24 @@ void testText(pyx::Win32Platform& platform) {
   check(platform.toAnsi(u"メモ帳") == "\x83\x81\x83\x82\x92\xa0", "メモ帳 in code page 932");
   check(platform.fromAnsi("\x83\x81\x83\x82\x92\xa0") == u"メモ帳", "code page 932 to メモ帳");
   check(platform.toAnsi(u"") == "" && platform.fromAnsi("") == u"", "empty text");
+}
+
+// What pyxtern.exe beside the checks asks of Windows: a random base anywhere
+// in the address space, no code run from data, and on a Remote Desktop host
+// the real Windows folder rather than a per-user one.
+void testProgramImage(pyx::Win32Platform& platform) {
+  constexpr WORD wanted = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA |
+                          IMAGE_DLLCHARACTERISTICS_NX_COMPAT | IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE;
+  Bytes image;
+  checkError(
+      0, [&] { image = platform.readFile(checksDirectory() + u"pyxtern.exe"); },
+      "pyxtern.exe beside the checks");
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+  const bool complete = image.size() >= sizeof *dos && dos->e_lfanew > 0 &&
+                        image.size() >= static_cast<std::size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + (complete ? dos->e_lfanew : 0));
+  check(complete && (nt->OptionalHeader.DllCharacteristics & wanted) == wanted,
+        "pyxtern.exe: random base, no code run from data, aware of Remote Desktop");
 }
 
 std::vector<Text> filesIn(const Text& directory) {
@@ -487,6 +505,7 @@ int wmain() {
     Recorder events;
     platform.setEventSink(&events);
     testText(platform);
+    testProgramImage(platform);
     testFiles(platform);
     testLauncher(platform, events);
     testSettings(platform, events);
