@@ -402,6 +402,12 @@ void testLauncher(pyx::Win32Platform& platform, Recorder& events) {
   checkError(
       0, [&] { platform.setFocus(names); }, "focus on the name field");
 
+  // A DPI change no screen can have, posted by anyone, is not believed.
+  const std::int32_t twipsPerPixel = platform.twipsPerPixelX();
+  PostMessageW(hwnd, WM_DPICHANGED, 0, 0);
+  pumpFor(100);
+  check(IsWindow(hwnd) && platform.twipsPerPixelX() == twipsPerPixel, "a DPI change to 0 is ignored");
+
   // A message box closing hands the activation back: not an Activate.
   events.clear();
   SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
