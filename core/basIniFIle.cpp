@@ -17,7 +17,7 @@ std::int16_t basIniFIle::pGetIniFileItem(const Text& file, const Text& section, 
     Bytes buffer(kIniReadBufferBytes, '\0');
     std::uint32_t byteCount = app_.platform.getPrivateProfileString(
         platform.toAnsi(section), platform.toAnsi(key), platform.toAnsi(defaultText), buffer.data(),
-        kIniReadBufferBytes, platform.toAnsi(file));
+        kIniReadBufferBytes, file);
     if (byteCount < 1) {
       result = defaultText;
       status = kFalse;
@@ -33,7 +33,7 @@ std::int16_t basIniFIle::pSetIniFileItem(const Text& file, const Text& section, 
   return trap_.run(u"pSetIniFileItem", [&] {
     const Platform& platform = app_.platform;
     app_.platform.writePrivateProfileString(platform.toAnsi(section), platform.toAnsi(key),
-                                            platform.toAnsi(value), platform.toAnsi(file));
+                                            platform.toAnsi(value), file);
   });
 }
 

@@ -211,15 +211,18 @@ class Platform {
   virtual void replaceFile(const Text& path, const Bytes& content) = 0;
   virtual void deleteFile(const Text& path) = 0;
 
-  // --- Profile strings (ANSI, as the platform's own functions take them) ---
+  // --- Profile strings (section, key and values in the ANSI code page, as the
+  // platform's own functions take them; the file by its path, which the code
+  // page may not be able to hold) ---
   // Copies the value (or `defaultValue`) into `buffer` of `size` bytes,
-  // NUL-terminated; returns the bytes copied without the NUL.
+  // NUL-terminated; returns the bytes copied without the NUL. A file that
+  // cannot be read counts as missing.
   virtual std::uint32_t getPrivateProfileString(const Bytes& section, const Bytes& key,
                                                 const Bytes& defaultValue, char* buffer, std::uint32_t size,
-                                                const Bytes& file) = 0;
+                                                const Text& file) = 0;
   // Throws RuntimeError when the file could not be written.
   virtual void writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
-                                         const Bytes& file) = 0;
+                                         const Text& file) = 0;
 
   // --- Atoms, hotkeys, the window hook, the tray ---
   virtual std::uint16_t globalAddAtom(const Text& name) = 0;

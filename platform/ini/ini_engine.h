@@ -1,8 +1,9 @@
 // Our INI engine: reads and edits settings files the way the Windows
 // profile-string functions (GetPrivateProfileStringA /
-// WritePrivateProfileStringA) do on real files, for every platform that does
-// not have them. Pure: file bytes in, bytes out; the caller does the I/O and
-// replaces the file in one step.
+// WritePrivateProfileStringA) do on real files, on every platform: those
+// functions would take the file's path in the code page too. Pure: file bytes
+// in, bytes out; the caller opens the file by its real path and replaces it in
+// one step.
 //
 // Files are in the system's ANSI code page; the lead-byte test tells which
 // bytes start a double-byte character, so that a trail byte such as 0x5C or

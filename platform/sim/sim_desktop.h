@@ -173,9 +173,9 @@ class SimDesktop : public Platform {
   void deleteFile(const Text& path) override;
 
   std::uint32_t getPrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& defaultValue,
-                                        char* buffer, std::uint32_t size, const Bytes& file) override;
+                                        char* buffer, std::uint32_t size, const Text& file) override;
   void writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
-                                 const Bytes& file) override;
+                                 const Text& file) override;
 
   std::uint16_t globalAddAtom(const Text& name) override;
   void globalDeleteAtom(std::uint16_t atom) override;

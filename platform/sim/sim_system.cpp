@@ -144,11 +144,10 @@ void SimDesktop::deleteFile(const Text& path) {
 
 std::uint32_t SimDesktop::getPrivateProfileString(const Bytes& section, const Bytes& key,
                                                   const Bytes& defaultValue, char* buffer, std::uint32_t size,
-                                                  const Bytes& file) {
-  record("getPrivateProfileString",
-         {callArg(fromAnsi(section)), callArg(fromAnsi(key)), callArg(fromAnsi(defaultValue)), callArg(size),
-          callArg(fromAnsi(file))});
-  fs::path path = resolve(fromAnsi(file));
+                                                  const Text& file) {
+  record("getPrivateProfileString", {callArg(fromAnsi(section)), callArg(fromAnsi(key)),
+                                     callArg(fromAnsi(defaultValue)), callArg(size), callArg(file)});
+  fs::path path = resolve(file);
   std::optional<Bytes> content;
   if (fs::is_regular_file(path) && !denied_.count(path.filename().string())) {
     content = readWhole(path);
@@ -157,10 +156,10 @@ std::uint32_t SimDesktop::getPrivateProfileString(const Bytes& section, const By
 }
 
 void SimDesktop::writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
-                                           const Bytes& file) {
-  record("writePrivateProfileString", {callArg(fromAnsi(section)), callArg(fromAnsi(key)),
-                                       callArg(fromAnsi(value)), callArg(fromAnsi(file))});
-  fs::path path = resolve(fromAnsi(file));
+                                           const Text& file) {
+  record("writePrivateProfileString",
+         {callArg(fromAnsi(section)), callArg(fromAnsi(key)), callArg(fromAnsi(value)), callArg(file)});
+  fs::path path = resolve(file);
   checkAccess(path);
   std::optional<Bytes> content;
   if (fs::is_regular_file(path)) {

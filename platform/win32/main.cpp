@@ -1,5 +1,5 @@
-// The Windows program: one platform, one application, the message loop until
-// the last window has gone.
+// The Windows program: the DLL search kept to the system folder, one
+// platform, one application, the message loop until the last window has gone.
 #include <objbase.h>
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 #include "platform/win32/win32_text.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  pyx::win32::restrictDllSearch();
   // The file dialog and ShellExecute load shell extensions, which expect a
   // single-threaded apartment.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

@@ -1,8 +1,8 @@
 # The Windows program, pyxtern.exe: included by the top-level CMakeLists.txt
 # when building for Windows (natively, or across with
 # cmake/mingw-w64-x86_64.cmake). It needs the core and our INI engine, which
-# lets a settings write replace the file in one step; Windows has the
-# code-page conversions itself.
+# reads the settings file by its real path and lets a write replace the file
+# in one step; Windows has the code-page conversions itself.
 enable_language(RC)
 
 set(PYX_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -60,6 +60,10 @@ add_custom_command(TARGET pyxtern POST_BUILD
 # Japanese locale: wine pyxtern_win32_test.exe
 add_executable(pyxtern_win32_test ${PYX_WIN32_DIR}/../../tests/win32/win32_platform_test.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
 target_link_libraries(pyxtern_win32_test PRIVATE pyxtern_win32)
+# The DLL the checks plant beside themselves and in the current folder.
+add_library(pyxtern_planted SHARED ${PYX_WIN32_DIR}/../../tests/win32/planted_dll.cpp)
+set_target_properties(pyxtern_planted PROPERTIES PREFIX "")
+add_dependencies(pyxtern_win32_test pyxtern_planted)
 
 # The resource script finds its icon and manifest beside it and its version
 # numbers among the generated files, and is compiled again when any changes.
@@ -69,15 +73,23 @@ set_source_files_properties(${PYX_WIN32_DIR}/pyxtern.rc PROPERTIES
 
 if(MINGW)
   # Unicode entry points (wWinMain, wmain); self-contained files with no
-  # runtime DLLs to ship beside them; the program stripped and small.
+  # runtime DLLs to ship beside them; the program stripped and small. Aware of
+  # Remote Desktop, where Windows would otherwise give it a per-user Windows
+  # folder, and the file browser would not start from there.
   foreach(target pyxtern pyxtern_win32_test)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++ -Wl,--gc-sections
-                        $<$<NOT:$<CONFIG:Debug>>:-s>)
+                        -Wl,--tsaware -fstack-protector-strong $<$<NOT:$<CONFIG:Debug>>:-s>)
   endforeach()
   foreach(target pyxtern pyxtern_win32 pyxtern_core)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:$<$<NOT:$<CONFIG:Debug>>:-Os> -ffunction-sections
                                              -fdata-sections>)
+  endforeach()
+  # An overrun stack buffer, or a copy past the end of a buffer of known size,
+  # ends the program rather than steering it; the library of these checks
+  # (libssp) is linked in statically, as above.
+  foreach(target pyxtern pyxtern_win32 pyxtern_core pyxtern_ini pyxtern_win32_test)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fstack-protector-strong -D_FORTIFY_SOURCE=2>)
   endforeach()
 elseif(MSVC)
   # The sources are UTF-8; the manifest comes from pyxtern.rc, not the linker.

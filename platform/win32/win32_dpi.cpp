@@ -46,7 +46,7 @@ UINT systemDpi() {
 UINT windowDpi(HWND window) {
   if (functions().getDpiForWindow && window) {
     UINT dpi = functions().getDpiForWindow(window);
-    if (dpi) return dpi;
+    if (isScreenDpi(dpi)) return dpi;
   }
   return systemDpi();
 }

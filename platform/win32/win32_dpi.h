@@ -9,6 +9,12 @@ namespace pyx::win32 {
 
 UINT systemDpi();
 UINT windowDpi(HWND window);
+// Whether a screen can have this DPI. Windows scales from 100 % to 500 %;
+// with room on both sides, what lies outside (0, thousands) came from a
+// message no system sent.
+inline bool isScreenDpi(UINT dpi) {
+  return dpi >= USER_DEFAULT_SCREEN_DPI / 2 && dpi <= USER_DEFAULT_SCREEN_DPI * 10;
+}
 int systemMetric(int index, UINT dpi);
 // The outer rectangle of a window whose client area is `rect`.
 void adjustWindowRect(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);

@@ -593,7 +593,8 @@ LRESULT Win32Platform::handleFormMessage(Form& form, UINT message, WPARAM wParam
       return 0;
 
     case WM_GETMINMAXINFO:
-      if (form.decl->sizeable) {
+      // Without its record the message was never the system's.
+      if (form.decl->sizeable && lParam) {
         // The launcher never grows beyond the size it was laid out for.
         SIZE frame = frameSize(form);
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -630,10 +631,14 @@ LRESULT Win32Platform::handleFormMessage(Form& form, UINT message, WPARAM wParam
     }
 
     case WM_DPICHANGED: {
-      form.dpi = HIWORD(wParam);
+      // Anyone can post this message; one with a DPI no screen has or without
+      // the rectangle the system suggests is not believed.
+      const UINT dpi = HIWORD(wParam);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      if (!win32::isScreenDpi(dpi) || !suggested || IsRectEmpty(suggested)) return 0;
+      form.dpi = dpi;
       applyFont(form);
       layout(form);
-      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                    suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;

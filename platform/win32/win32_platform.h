@@ -92,9 +92,9 @@ class Win32Platform final : public Platform {
 
   // --- Profile strings ---
   std::uint32_t getPrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& defaultValue,
-                                        char* buffer, std::uint32_t size, const Bytes& file) override;
+                                        char* buffer, std::uint32_t size, const Text& file) override;
   void writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
-                                 const Bytes& file) override;
+                                 const Text& file) override;
 
   // --- Atoms, hotkeys, the window hook, the tray ---
   std::uint16_t globalAddAtom(const Text& name) override;
@@ -206,5 +206,15 @@ class Win32Platform final : public Platform {
   NOTIFYICONDATAW tray_{};
   bool trayShown_ = false;
 };
+
+namespace win32 {
+
+// Keeps the DLLs the system loads on the program's behalf (the file dialog,
+// the shell, the input method, themes) to the system folder: the program is
+// unpacked wherever the user likes, and a DLL of a system name waiting in its
+// folder or the current one must never be loaded. Called first thing.
+void restrictDllSearch();
+
+}  // namespace win32
 
 }  // namespace pyx

@@ -1,5 +1,5 @@
-// Files, profile strings, the code page, facts about the system, atoms,
-// hotkeys, the window hook, the tray and starting programs.
+// The DLL search, files, profile strings, the code page, facts about the
+// system, atoms, hotkeys, the window hook, the tray and starting programs.
 #include <windows.h>
 
 // after windows.h, which it builds on
@@ -130,6 +130,11 @@ LRESULT CALLBACK hookThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
   return result;
 }
 
+// The settings file's double-byte characters, as the system's code page has them.
+bool isAnsiLeadByte(unsigned char byte) {
+  return IsDBCSLeadByte(byte) != FALSE;
+}
+
 // A length for the conversion functions, which count in int.
 int checkedLength(std::size_t length) {
   if (length > static_cast<std::size_t>(INT_MAX)) raiseError(ErrOutOfMemory);
@@ -139,6 +144,18 @@ int checkedLength(std::size_t length) {
 }  // namespace
 
 // ---------------------------------------------------------------- program and system
+
+void win32::restrictDllSearch() {
+  // SetDefaultDllDirectories exists since Windows 8 and on Windows 7 with its
+  // 2011 loader update. Where it is missing, an empty DLL directory at least
+  // takes the current folder out of the search; only there, because the
+  // programs the launcher starts inherit that setting.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
+    SetDllDirectoryW(L"");
+}
 
 Text Win32Platform::applicationDirectory() const {
   Text path = modulePath();
@@ -319,25 +336,33 @@ void Win32Platform::deleteFile(const Text& path) {
 
 // ---------------------------------------------------------------- profile strings
 
+// The system's ANSI profile functions would take the file's path in the code
+// page too, where a folder named with a character the code page lacks turns
+// into another folder (é into e, ¥ into "\"). Our engine, which behaves as
+// they do, reads and edits the bytes of the file opened by its real path.
+
 std::uint32_t Win32Platform::getPrivateProfileString(const Bytes& section, const Bytes& key,
                                                      const Bytes& defaultValue, char* buffer,
-                                                     std::uint32_t size, const Bytes& file) {
-  return GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer, size,
-                                  file.c_str());
+                                                     std::uint32_t size, const Text& file) {
+  std::optional<Bytes> content;
+  try {
+    content = readFile(file);
+  } catch (const RuntimeError&) {
+    // Missing, a folder, or held locked: no settings, as the system's function sees it.
+  }
+  return ini::getProfileString(content, section, key, defaultValue, buffer, size, isAnsiLeadByte);
 }
 
 void Win32Platform::writePrivateProfileString(const Bytes& section, const Bytes& key, const Bytes& value,
-                                              const Bytes& file) {
-  // WritePrivateProfileStringA rewrites the file in place, so a full disk
-  // part-way through leaves the user's settings cut short. Our engine makes
-  // the same bytes, which then replace the file in one step.
-  const Text path = fromAnsi(file);
+                                              const Text& file) {
+  // The system's function rewrites the file in place, so a full disk
+  // part-way through leaves the user's settings cut short; the bytes of our
+  // engine replace it in one step.
   std::optional<Bytes> content;
-  DWORD attributes = GetFileAttributesW(wide(path));
+  DWORD attributes = GetFileAttributesW(wide(file));
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    content = readFile(path);
-  auto isLeadByte = [](unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; };
-  replaceFile(path, ini::writeProfileString(content, section, key, value, isLeadByte));
+    content = readFile(file);
+  replaceFile(file, ini::writeProfileString(content, section, key, value, isAnsiLeadByte));
 }
 
 // ---------------------------------------------------------------- atoms and hotkeys

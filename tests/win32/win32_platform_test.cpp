@@ -1,8 +1,8 @@
-// Checks of the Windows backend against a real Windows, or Wine: files
-// replaced in one step and the error numbers their failures raise, the ANSI
-// code page, profile strings, and forms built from their declarations with
-// the events they raise. Run it with the system's code page set to 932
-// (under Wine: LANG=ja_JP.UTF-8):
+// Checks of the Windows backend against a real Windows, or Wine: the DLL
+// search, what pyxtern.exe asks of Windows, files replaced in one step and the
+// error numbers their failures raise, the ANSI code page, profile strings, and
+// forms built from their declarations with the events they raise. Run it with the system's code
+// page set to 932 (under Wine: LANG=ja_JP.UTF-8):
 //
 //   wine build/win32/pyxtern_win32_test.exe
 //
@@ -122,6 +122,33 @@ std::string utf8(const Text& text) {
   return pyx::toUtf8(text);
 }
 
+// ---------------------------------------------------------------- the DLL search
+
+Text checksDirectory() {
+  wchar_t path[MAX_PATH] = {};
+  Text module = fromWide(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return module.substr(0, module.find_last_of(u'\\') + 1);
+}
+
+// A DLL planted beside the program and in the current folder loads by its
+// bare name until the search is restricted, and not after; a system DLL not
+// loaded yet (the input method's text services) still does.
+void testDllSearch() {
+  const wchar_t* const planted = L"pyxtern_planted.dll";
+  const bool copied = CopyFileW(wide(checksDirectory() + u"pyxtern_planted.dll"), planted, TRUE) != 0;
+  HMODULE module = LoadLibraryW(planted);
+  check(module != nullptr, "a planted DLL loads by its bare name by default");
+  if (module) FreeLibrary(module);
+  pyx::win32::restrictDllSearch();
+  module = LoadLibraryW(planted);
+  check(module == nullptr, "a planted DLL is not loaded once the search is restricted");
+  if (module) FreeLibrary(module);
+  module = LoadLibraryW(L"msctf.dll");
+  check(module != nullptr, "a system DLL still loads");
+  if (module) FreeLibrary(module);
+  if (copied) DeleteFileW(planted);
+}
+
 // ---------------------------------------------------------------- no windows
 
 void testText(pyx::Win32Platform& platform) {
@@ -144,6 +171,24 @@ void testText(pyx::Win32Platform& platform) {
   check(platform.toAnsi(u"メモ帳") == "\x83\x81\x83\x82\x92\xa0", "メモ帳 in code page 932");
   check(platform.fromAnsi("\x83\x81\x83\x82\x92\xa0") == u"メモ帳", "code page 932 to メモ帳");
   check(platform.toAnsi(u"") == "" && platform.fromAnsi("") == u"", "empty text");
+}
+
+// What pyxtern.exe beside the checks asks of Windows: a random base anywhere
+// in the address space, no code run from data, and on a Remote Desktop host
+// the real Windows folder rather than a per-user one.
+void testProgramImage(pyx::Win32Platform& platform) {
+  constexpr WORD wanted = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA |
+                          IMAGE_DLLCHARACTERISTICS_NX_COMPAT | IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE;
+  Bytes image;
+  checkError(
+      0, [&] { image = platform.readFile(checksDirectory() + u"pyxtern.exe"); },
+      "pyxtern.exe beside the checks");
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+  const bool complete = image.size() >= sizeof *dos && dos->e_lfanew > 0 &&
+                        image.size() >= static_cast<std::size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + (complete ? dos->e_lfanew : 0));
+  check(complete && (nt->OptionalHeader.DllCharacteristics & wanted) == wanted,
+        "pyxtern.exe: random base, no code run from data, aware of Remote Desktop");
 }
 
 std::vector<Text> filesIn(const Text& directory) {
@@ -213,10 +258,16 @@ void testFiles(pyx::Win32Platform& platform) {
         CreateFileW(wide(file), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     checkError(
         70, [&] { platform.readFile(file); }, "reading a file another program holds locked");
+    char value[8] = {};
+    check(platform.getPrivateProfileString("s", "k", "dflt", value, sizeof value, file) == 4,
+          "a settings file another program holds locked reads as missing");
     CloseHandle(locked);
   }
 
-  Bytes ini = platform.toAnsi(dir + u"\\Tesmora.ini");
+  // The settings file in a folder whose name the code page cannot hold.
+  const Text cafe = dir + u"\\café";
+  CreateDirectoryW(wide(cafe), nullptr);
+  const Text ini = cafe + u"\\Tesmora.ini";
   platform.writePrivateProfileString("Start", "Key", "80", ini);
   char buffer[64] = {};
   std::uint32_t copied = platform.getPrivateProfileString("Start", "Key", "", buffer, sizeof buffer, ini);
@@ -224,12 +275,12 @@ void testFiles(pyx::Win32Platform& platform) {
   copied = platform.getPrivateProfileString("Start", "None", "dflt", buffer, sizeof buffer, ini);
   check(copied == 4 && std::string(buffer) == "dflt", "missing profile string gives the default");
   check(errorOf([&] {
-          platform.writePrivateProfileString("Start", "Key", "1",
-                                             platform.toAnsi(dir + u"\\no such folder\\Tesmora.ini"));
+          platform.writePrivateProfileString("Start", "Key", "1", dir + u"\\no such folder\\Tesmora.ini");
         }) != 0,
         "a profile string that cannot be written raises an error");
 
-  platform.deleteFile(dir + u"\\Tesmora.ini");
+  platform.deleteFile(ini);
+  RemoveDirectoryW(wide(cafe));
   platform.deleteFile(file);
   check(filesIn(dir).empty(), "files deleted");
   RemoveDirectoryW(wide(dir));
@@ -351,6 +402,12 @@ void testLauncher(pyx::Win32Platform& platform, Recorder& events) {
   checkError(
       0, [&] { platform.setFocus(names); }, "focus on the name field");
 
+  // A DPI change no screen can have, posted by anyone, is not believed.
+  const std::int32_t twipsPerPixel = platform.twipsPerPixelX();
+  PostMessageW(hwnd, WM_DPICHANGED, 0, 0);
+  pumpFor(100);
+  check(IsWindow(hwnd) && platform.twipsPerPixelX() == twipsPerPixel, "a DPI change to 0 is ignored");
+
   // A message box closing hands the activation back: not an Activate.
   events.clear();
   SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
@@ -447,12 +504,14 @@ void testSettings(pyx::Win32Platform& platform, Recorder& events) {
 }  // namespace
 
 int wmain() {
+  testDllSearch();  // first, as the program restricts the search before anything else
   HINSTANCE instance = GetModuleHandleW(nullptr);
   {
     pyx::Win32Platform platform(instance);
     Recorder events;
     platform.setEventSink(&events);
     testText(platform);
+    testProgramImage(platform);
     testFiles(platform);
     testLauncher(platform, events);
     testSettings(platform, events);
