@@ -1,88 +1,39 @@
-// Compares our iconv-based code page 932 conversion with the table that
-// ini_diff.exe wrote from the system's own conversion functions under Wine
-// (format at the top of ini_diff.cpp). Prints every mismatch and a summary
-// line; exits non-zero when any conversion differs.
+// Our iconv-based code page 932 conversion against the system's, in the table
+// ini_diff.exe wrote under Wine: prints each conversion that differs and a
+// summary line, and exits non-zero when any does.
 //
 //   cp932_check <cp932_table.txt>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
-#include <string>
 
+#include "cp932_hex.h"
 #include "platform/codepage_iconv.h"
 
-namespace {
-
-using pyx::Bytes;
-using pyx::Text;
-
-std::string hexBytes(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (unsigned char b : bytes) {
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 15];
+// The bytes or UTF-16 units a field of the table stands for.
+template <class Units>
+Units parse(const std::string& field) {
+  constexpr std::size_t kDigits = 2 * sizeof(typename Units::value_type);
+  Units units;
+  for (std::size_t pos = 0; pos + kDigits <= field.size(); pos += kDigits) {
+    units += static_cast<typename Units::value_type>(std::stoul(field.substr(pos, kDigits), nullptr, 16));
   }
-  return hex;
+  return units;
 }
-
-Bytes parseBytes(const std::string& hex) {
-  Bytes bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return bytes;
-}
-
-std::string hexUnits(const Text& text) {
-  if (text.empty()) return "-";
-  std::string hex;
-  char unit[8];
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::snprintf(unit, sizeof unit, "%s%04X", i ? "," : "", static_cast<unsigned>(text[i]));
-    hex += unit;
-  }
-  return hex;
-}
-
-Text parseUnits(const std::string& hex) {
-  Text text;
-  for (std::size_t i = 0; i + 3 < hex.size(); i += 5)
-    text += static_cast<char16_t>(std::stoi(hex.substr(i, 4), nullptr, 16));
-  return text;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  std::ifstream table(argc == 2 ? argv[1] : "");
+  if (!table) {
     std::cerr << "usage: cp932_check <cp932_table.txt>\n";
     return 2;
   }
-  std::ifstream table(argv[1]);
-  if (!table) {
-    std::cerr << "cannot read " << argv[1] << "\n";
-    return 2;
-  }
-  pyx::IconvCodePage codePage("CP932");
+  const pyx::IconvCodePage codePage("CP932");
   long cases = 0, mismatches = 0;
-  std::string line;
-  while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    std::string kind, input, expected;
-    fields >> kind >> input >> expected;
-    std::string got;
-    if (kind == "mb") {
-      got = hexUnits(codePage.fromAnsi(parseBytes(input)));
-    } else if (kind == "wc") {
-      got = hexBytes(codePage.toAnsi(parseUnits(input)));
-    } else {
-      continue;
-    }
-    ++cases;
-    if (got != expected) {
+  for (std::string kind, input, system; table >> kind >> input >> system; ++cases) {
+    const std::string ours = kind == "mb" ? hex(codePage.fromAnsi(parse<pyx::Bytes>(input)))
+                                          : hex(codePage.toAnsi(parse<pyx::Text>(input)));
+    if (ours != system) {
       ++mismatches;
-      std::cout << "mismatch: " << kind << " " << input << " system " << expected << " ours " << got << "\n";
+      std::cout << "mismatch: " << kind << " " << input << " system " << system << " ours " << ours << "\n";
     }
   }
   std::cout << "cp932 differential: " << cases << " cases, " << mismatches << " mismatches\n";

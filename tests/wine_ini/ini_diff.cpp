@@ -19,29 +19,21 @@
 // Usage: ini_diff.exe [table-file]   (default table file: cp932_table.txt)
 // Exit status 0 when every comparison matched or was explained.
 //
-// Code-page table (the table file), one record per line, "\n" line ends,
-// fields separated by one space, hexadecimal in upper case:
-//   mb <bytes> <utf16> <ok|invalid>
-//       MultiByteToWideChar(932, 0, bytes) for every single byte 00-FF and for
-//       every double-byte code, lead 81-9F,E0-FC x trail 40-7E,80-FC. <bytes>
-//       is the input ("82A0"), <utf16> the UTF-16 units produced, comma
-//       separated ("3042"; "-" for none). "invalid" when the same call with
-//       MB_ERR_INVALID_CHARS fails.
-//   wc <utf16> <bytes> <mapped|default>
-//       WideCharToMultiByte(932, 0, utf16) for characters the code page may
-//       not hold: <bytes> is the output, "default" when the system reported
-//       that it used the default character (best-fit substitutions show as
-//       "mapped" with the substitute's bytes).
-// Lines starting with "#" are comments.
+// The code-page table: "mb <bytes> <utf16>" for every single byte and every
+// double-byte code (lead 81-9F,E0-FC, trail 40-7E,80-FC) as MultiByteToWideChar
+// converts it, "wc <utf16> <bytes>" for characters the code page may not hold
+// as WideCharToMultiByte does, in the hexadecimal of cp932_hex.h.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cp932_hex.h"
 #include "platform/ini/ini_engine.h"
 
 namespace {
@@ -597,69 +589,33 @@ void runScenario(const Scenario& scenario, Totals& totals) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Code-page table.
-
-std::string hexBytes(const char* bytes, int count) {
-  std::string out;
-  char hex[4];
-  for (int i = 0; i < count; ++i) {
-    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(bytes[i]));
-    out += hex;
-  }
-  return count == 0 ? "-" : out;
-}
-
-std::string hexUnits(const wchar_t* units, int count) {
-  std::string out;
-  char hex[8];
-  for (int i = 0; i < count; ++i) {
-    std::snprintf(hex, sizeof hex, "%s%04X", i == 0 ? "" : ",", static_cast<unsigned>(units[i]));
-    out += hex;
-  }
-  return count == 0 ? "-" : out;
-}
-
-void tableMultiByte(FILE* table, const char* bytes, int count) {
-  wchar_t units[8];
-  const int produced = MultiByteToWideChar(932, 0, bytes, count, units, 8);
-  const bool valid = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, count, nullptr, 0) > 0;
-  std::fprintf(table, "mb %s %s %s\n", hexBytes(bytes, count).c_str(),
-               hexUnits(units, produced > 0 ? produced : 0).c_str(), valid ? "ok" : "invalid");
-}
-
 bool writeTable(const char* path) {
-  FILE* table = std::fopen(path, "wb");
-  if (table == nullptr) return false;
-  std::fprintf(table, "# code page 932 as the system converts it (format: see the top of ini_diff.cpp)\n");
-  for (int byte = 0; byte < 256; ++byte) {
-    const char one = static_cast<char>(byte);
-    tableMultiByte(table, &one, 1);
-  }
-  for (int lead = 0x81; lead <= 0xFC; ++lead) {
-    if (lead > 0x9F && lead < 0xE0) continue;
-    for (int trail = 0x40; trail <= 0xFC; ++trail) {
-      if (trail == 0x7F) continue;
-      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      tableMultiByte(table, pair, 2);
+  std::ofstream table(path, std::ios::binary);
+  for (int code = 0; code <= 0xFCFC; ++code) {
+    const int lead = code >> 8;
+    const int trail = code & 0xFF;
+    if (lead != 0 &&
+        (lead < 0x81 || (lead > 0x9F && lead < 0xE0) || trail < 0x40 || trail == 0x7F || trail > 0xFC)) {
+      continue;
     }
+    const std::string bytes = lead == 0 ? std::string{char(trail)} : std::string{char(lead), char(trail)};
+    std::wstring units(8, L'\0');
+    units.resize(std::max(0, MultiByteToWideChar(932, 0, bytes.data(), bytes.size(), units.data(), 8)));
+    table << "mb " << hex(bytes) << ' ' << hex(units) << '\n';
   }
-  // Characters outside (or at the edge of) code page 932: Latin letters with
-  // accents, symbols, other scripts, look-alikes of mapped characters, a
-  // character outside the BMP and a lone surrogate.
-  static const std::vector<std::wstring> kUnmapped = {
-      L"\u00E9", L"\u00C0", L"\u00FC", L"\u00A9", L"\u00AE", L"\u00B2", L"\u00BD", L"\u00A0",     L"\u00A5",
-      L"\u00A6", L"\u203E", L"\u20AC", L"\u2122", L"\u2603", L"\u2212", L"\u301C", L"\u2016",     L"\u2014",
-      L"\u0100", L"\u0E01", L"\u05D0", L"\uAC00", L"\u4E02", L"\u9DD7", L"\uFFFD", L"\U0001F600", L"\xD800"};
-  for (const std::wstring& text : kUnmapped) {
-    char bytes[16];
-    BOOL usedDefault = FALSE;
-    const int produced = WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), bytes,
-                                             sizeof bytes, nullptr, &usedDefault);
-    std::fprintf(table, "wc %s %s %s\n", hexUnits(text.data(), static_cast<int>(text.size())).c_str(),
-                 hexBytes(bytes, produced > 0 ? produced : 0).c_str(), usedDefault ? "default" : "mapped");
+  // Accented Latin letters, symbols, other scripts, look-alikes of mapped
+  // characters, one outside the BMP and a lone surrogate.
+  for (const std::wstring text :
+       {L"\u00E9", L"\u00C0", L"\u00FC", L"\u00A9", L"\u00AE",     L"\u00B2", L"\u00BD",
+        L"\u00A0", L"\u00A5", L"\u00A6", L"\u203E", L"\u20AC",     L"\u2122", L"\u2603",
+        L"\u2212", L"\u301C", L"\u2016", L"\u2014", L"\u0100",     L"\u0E01", L"\u05D0",
+        L"\uAC00", L"\u4E02", L"\u9DD7", L"\uFFFD", L"\U0001F600", L"\xD800"}) {
+    std::string bytes(16, '\0');
+    bytes.resize(std::max(0, WideCharToMultiByte(932, 0, text.data(), text.size(), bytes.data(), bytes.size(),
+                                                 nullptr, nullptr)));
+    table << "wc " << hex(text) << ' ' << hex(bytes) << '\n';
   }
-  return std::fclose(table) == 0;
+  return table.flush().good();
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ out=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 exe="$out/ini_diff.exe"
-sources=("$here/ini_diff.cpp" "$root/platform/ini/ini_engine.cpp" "$root/platform/ini/ini_engine.h")
+sources=("$here/ini_diff.cpp" "$here/cp932_hex.h" "$root/platform/ini/ini_engine.cpp" "$root/platform/ini/ini_engine.h")
 
 stale=0
 [ -f "$exe" ] || stale=1
