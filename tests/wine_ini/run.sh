@@ -1,32 +1,17 @@
 #!/usr/bin/env bash
-# Differential test of our INI engine against the system's profile-string
-# functions under Wine, with the ANSI code page 932.
-#
+# Our INI engine against the system's profile-string functions under Wine:
 #   tests/wine_ini/run.sh <out-dir>
-#
-# Builds <out-dir>/ini_diff.exe with MinGW when it is missing or older than its
-# sources, runs it in a fresh Wine prefix under <out-dir> with a Japanese
-# locale, leaves its report in <out-dir>/ini_diff.log and the code-page table
-# in <out-dir>/cp932_table.txt, prints the report and exits with its status.
+# builds <out-dir>/ini_diff.exe with MinGW when its sources changed, runs it in
+# a fresh Wine prefix with a Japanese locale (code page 932), leaves its report
+# in ini_diff.log and the code-page table in cp932_table.txt there, prints the
+# report and exits with its status.
 set -euo pipefail
-
-if [ $# -ne 1 ]; then
-  echo "usage: $0 <out-dir>" >&2
-  exit 2
-fi
-mkdir -p "$1"
-out=$(cd "$1" && pwd)
+out=$(mkdir -p "${1:?usage: $0 <out-dir>}" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 exe="$out/ini_diff.exe"
-sources=("$here/ini_diff.cpp" "$here/cp932_hex.h" "$root/platform/ini/ini_engine.cpp" "$root/platform/ini/ini_engine.h")
 
-stale=0
-[ -f "$exe" ] || stale=1
-for source in "${sources[@]}"; do
-  if [ "$stale" = 0 ] && [ "$source" -nt "$exe" ]; then stale=1; fi
-done
-if [ "$stale" = 1 ]; then
+if [ ! -f "$exe" ] || [ -n "$(find "$here" "$root/platform/ini" -newer "$exe")" ]; then
   echo "building $exe"
   x86_64-w64-mingw32-g++ -std=c++20 -O1 -static -Wall -Wextra -Werror -I"$root" \
     "$here/ini_diff.cpp" "$root/platform/ini/ini_engine.cpp" -o "$exe"
@@ -39,9 +24,7 @@ wine_new_prefix "$out/wineprefix"
 
 cd "$out"
 status=0
-wine "$exe" cp932_table.txt >ini_diff.raw 2>ini_diff.stderr || status=$?
-tr -d '\r' <ini_diff.raw >ini_diff.log
-rm -f ini_diff.raw
+wine "$exe" cp932_table.txt 2>ini_diff.stderr | tr -d '\r' >ini_diff.log || status=$?
 cat ini_diff.log
 if ! grep -q '^ini differential:' ini_diff.log; then
   echo "ini differential: no summary (wine exit status $status); see $out/ini_diff.stderr"
