@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/application.h"
 #include "forms/forms.h"
@@ -25,6 +26,9 @@ constexpr char16_t kHelpPageName[] = u"TESMORA_HELP.html";
 constexpr std::int32_t kPlatformWin9x = 1;
 constexpr std::int32_t kPlatformNT = 2;
 
+constexpr std::int16_t kShiftKey = 1;  // shift state bits of a key or click
+constexpr std::int16_t kCtrlKey = 2;
+
 constexpr std::int32_t kMaxWidthTwips = 5940;
 constexpr std::int32_t kMaxHeightTwips = 2040;
 
@@ -39,6 +43,16 @@ std::size_t programEnd(TextView path) {
     if (end == path.size() || path[end] == u' ' || path[end] == u'"') return end;
   }
   return TextView::npos;
+}
+
+// The path a command line offers for registering. A path with spaces arrives
+// quoted (a file dropped on the program, or sent to it from Explorer, is
+// passed that way); the path box shows the path itself.
+Text offeredPath(const Text& commandLine) {
+  const Text command = trimSpaces(commandLine);
+  bool quoted = command.size() >= 2 && command.front() == u'"' && command.back() == u'"' &&
+                command.find(u'"', 1) == command.size() - 1;
+  return quoted ? command.substr(1, command.size() - 2) : commandLine;
 }
 
 Text removeAll(TextView text, char16_t c) {
@@ -64,6 +78,9 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_Load() {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
     if (platform.previousInstance()) {
+      // The copy that runs does what this start asks: register a path sent
+      // from Explorer or dropped on the program, or come on screen.
+      platform.handOverToRunningCopy(platform.commandLine());
       platform.unloadForm(kLauncher);
       return;
     }
@@ -157,11 +174,7 @@ std::int16_t basFuncStart::pfrmPyxtern_Form_Activate() {
       platform.setFormWindowState(kLauncher, WindowState::Minimized);
       com.gstrCommand.clear();
     } else if (!command.empty()) {
-      // A path with spaces arrives quoted (a file dropped on the program is
-      // passed that way); the path box shows the path itself.
-      bool quoted = command.size() >= 2 && command.front() == u'"' && command.back() == u'"' &&
-                    command.find(u'"', 1) == command.size() - 1;
-      com.gstrTorkPath = quoted ? command.substr(1, command.size() - 2) : com.gstrCommand;
+      com.gstrTorkPath = offeredPath(com.gstrCommand);
       pfrmPyxtern_cmdTork_Click();
     } else {
       platform.setFocus(kNameBox);
@@ -179,7 +192,7 @@ std::optional<Text> basFuncStart::builtInPath(const Text& upperName) const {
   return joinPath(directory, upperName + u".EXE");
 }
 
-std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click() {
+std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click(std::int16_t shift) {
   return trap_.run(u"pfrmPyxtern_cmdOK_Click", [&] {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
@@ -210,7 +223,9 @@ std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click() {
           return;
         }
         found = static_cast<std::int16_t>(parseInteger(index, -32768, 32767));
-        path = trimSpaces(com.okiniPath(found));
+        // %NAME% lets a favourite move between machines and accounts; the
+        // file keeps it as written.
+        path = platform.expandEnvironment(trimSpaces(com.okiniPath(found)));
       }
       // A built-in name may come before any favourite exists: then there is
       // no list to reorder and no file to write.
@@ -223,7 +238,9 @@ std::int16_t basFuncStart::pfrmPyxtern_cmdOK_Click() {
       platform.setControlText(kNameBox, typed);  // the reload emptied the box the lookup reads
     }
     pfrmPyxtern_Form_Activate();
-    mStrat_Files(path);
+    // Ctrl+Shift with Enter (or a click on OK) runs a program as
+    // administrator, as the Start menu does.
+    mStrat_Files(path, (shift & (kShiftKey | kCtrlKey)) == (kShiftKey | kCtrlKey));
   });
 }
 
@@ -255,7 +272,7 @@ bool basFuncStart::mKenskHit(Text& index) {
   return hit;
 }
 
-std::int16_t basFuncStart::mStrat_Files(Text& path) {
+std::int16_t basFuncStart::mStrat_Files(Text& path, bool asAdministrator) {
   return trap_.run(u"mStrat_Files", [&] {
     Platform& platform = app_.platform;
     basCom& com = app_.com;
@@ -268,7 +285,13 @@ std::int16_t basFuncStart::mStrat_Files(Text& path) {
       // read. The quote that closes a quoted program path is the program's.
       if (std::count(program.begin(), program.end(), u'"') % 2 == 1 && arguments.starts_with(u'"'))
         arguments.remove_prefix(1);
-      platform.startProcess(trimSpaces(removeAll(program, u'"')), trimSpaces(arguments), kNormalFocus);
+      const Text programPath = trimSpaces(removeAll(program, u'"'));
+      if (asAdministrator) {
+        platform.shellExecute(platform.formHandle(kLauncher), u"runas", programPath, trimSpaces(arguments),
+                              mProgramFolder(programPath), kNormalFocus);
+      } else {
+        platform.startProcess(programPath, trimSpaces(arguments), mProgramFolder(programPath), kNormalFocus);
+      }
     } else if (contains(path, u".")) {
       platform.shellExecute(platform.formHandle(kLauncher), u"open", path, Text(),
                             platform.applicationDirectory(), kNormalFocus);
@@ -281,13 +304,23 @@ std::int16_t basFuncStart::mStrat_Files(Text& path) {
         showMessage(kMsgNoBrowser, mb::Exclamation);
         return;
       } else {
-        program = com.gstrIeExe;
+        program = platform.expandEnvironment(com.gstrIeExe);
         arguments = path;
       }
       path = program + u" " + arguments;
-      platform.startProcess(program, arguments, kNormalFocus);
+      platform.startProcess(program, arguments, mProgramFolder(program), kNormalFocus);
     }
   });
+}
+
+Text basFuncStart::mProgramFolder(const Text& program) const {
+  // A program finds the files beside it when it starts in its own folder, as
+  // when the user opens it in Explorer. A bare name is found on the system's
+  // search path; it starts where the launcher lives.
+  const std::size_t slash = program.find_last_of(u"\\/");
+  if (slash == Text::npos) return app_.platform.applicationDirectory();
+  if (slash == 2 && program[1] == u':') return program.substr(0, 3);  // a drive's root: "C:\"
+  return program.substr(0, slash);
 }
 
 // ---------------------------------------------------------------- window commands
@@ -335,6 +368,8 @@ std::int16_t basFuncStart::pfrmPyxtern_mnuSet_Click() {
     app_.platform.showForm(FormId::frmSetPgm, true);
     pfrmPyxtern_Form_QueryUnload(false);
     mSetti_Get();
+    if (std::optional<Text> path = std::exchange(pathAwaitingSettings_, std::nullopt))
+      mOfferForRegistering(*path);
   });
 }
 
@@ -357,6 +392,36 @@ std::int16_t basFuncStart::pfrmTork_cmdSanshou_Click() {
     if (trimSpaces(chosen).empty()) return;
     app_.platform.setControlText({FormId::frmTork, "txtPath"}, chosen);
   });
+}
+
+// ---------------------------------------------------------------- paths from outside
+
+std::int16_t basFuncStart::pfrmPyxtern_OtherCopyStarted(const Text& commandLine) {
+  return trap_.run(u"pfrmPyxtern_OtherCopyStarted", [&] {
+    const Text command = trimSpaces(commandLine);
+    if (command == u"1") return;  // a start into the tray: this copy is already running
+    if (command.empty()) return mShowLauncher();
+    mOfferForRegistering(offeredPath(commandLine));
+  });
+}
+
+std::int16_t basFuncStart::pfrmPyxtern_FileDropped(const Text& path) {
+  return trap_.run(u"pfrmPyxtern_FileDropped", [&] { mOfferForRegistering(path); });
+}
+
+void basFuncStart::mOfferForRegistering(const Text& path) {
+  Platform& platform = app_.platform;
+  // As a start with a path on its command line: the registration window shows
+  // it, now and at its later openings. Nothing is stored until the user
+  // presses 登録.
+  app_.com.gstrTorkPath = path;
+  if (platform.isFormLoaded(FormId::frmSetPgm)) {
+    pathAwaitingSettings_ = path;  // offered once the settings window has closed
+  } else if (platform.isFormLoaded(FormId::frmTork)) {
+    platform.setControlText({FormId::frmTork, "txtPath"}, path);
+  }
+  mShowLauncher();
+  if (!mOpenModalForm()) pfrmPyxtern_cmdTork_Click();
 }
 
 // ---------------------------------------------------------------- tray icon
@@ -396,6 +461,7 @@ void basFuncStart::mShowLauncher() {
   Platform& platform = app_.platform;
   platform.setFormVisible(kLauncher, true);
   platform.setFormWindowState(kLauncher, WindowState::Normal);
+  platform.moveFormToPointerMonitor(kLauncher);
   // A window open over the launcher comes to the front instead. The minimise
   // hotkey may have sent the launcher to the tray under it; Windows hides
   // the windows a minimised window owns and shows them again only when it

@@ -36,7 +36,9 @@ class basFuncStart {
 
   // Lookup and launch
   std::int16_t pfrmPyxtern_Form_Activate();
-  std::int16_t pfrmPyxtern_cmdOK_Click();
+  // shift: the keys held (1 Shift, 2 Ctrl, 4 Alt); Ctrl+Shift runs a program
+  // as administrator.
+  std::int16_t pfrmPyxtern_cmdOK_Click(std::int16_t shift = 0);
 
   // Window commands
   std::int16_t pfrmPyxtern_Form_Resize();
@@ -45,6 +47,11 @@ class basFuncStart {
   std::int16_t pfrmPyxtern_mnuSet_Click();
   std::int16_t pfrmPyxtern_mnuHelp_Click();
   std::int16_t pfrmTork_cmdSanshou_Click();
+
+  // Paths from outside: another copy's command line (Send To, a file dropped
+  // on the program), a file dropped on the launcher window.
+  std::int16_t pfrmPyxtern_OtherCopyStarted(const Text& commandLine);
+  std::int16_t pfrmPyxtern_FileDropped(const Text& path);
 
   // Tray icon
   std::int16_t pfrmPyxtern_Form_MouseMove(std::int16_t rintButton, std::int16_t rintShift, float rstrX,
@@ -55,9 +62,10 @@ class basFuncStart {
   std::int16_t pfrmPyxtern_Hook(std::intptr_t hwnd);
   std::int16_t pfrmPyxtern_UnHook(std::intptr_t hwnd);
 
-  // Starts a path by its kind: program, document or folder. A folder launch
-  // replaces `path` with the command line it built.
-  std::int16_t mStrat_Files(Text& path);
+  // Starts a path by its kind: program (in its own folder; as administrator
+  // when asked), document or folder. A folder launch replaces `path` with the
+  // command line it built.
+  std::int16_t mStrat_Files(Text& path, bool asAdministrator = false);
 
   // Settings load (start-up and after the settings window).
   std::int16_t mSetti_Get();
@@ -72,17 +80,24 @@ class basFuncStart {
   // Brings the launcher back from the tray or from behind other windows, and
   // a window open over it to the front.
   void mShowLauncher();
+  // Opens the registration window with `path` in its path box, or puts it
+  // there when the window is open.
+  void mOfferForRegistering(const Text& path);
   std::intptr_t mWndProc(std::intptr_t hwnd, std::uint32_t message, std::uintptr_t wParam,
                          std::intptr_t lParam);
 
   // The path of a built-in name (upper case), if it is one.
   std::optional<Text> builtInPath(const Text& upperName) const;
+  // The folder a program starts in.
+  Text mProgramFolder(const Text& program) const;
   void showMessage(const Text& text, std::int32_t icon);
   Text showFileDialog(ControlRef dialog);
 
   Application& app_;
   ErrorTrap trap_;
   bool blnInProc_ = false;
+  // A path handed over while the settings window was open.
+  std::optional<Text> pathAwaitingSettings_;
 };
 
 }  // namespace pyx

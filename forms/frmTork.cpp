@@ -33,6 +33,11 @@ constexpr EventDecl kEvents[] = {
     {"cmdTeis", E::Click, [](Application& app, EventArgs&) { app.funcTork.pfrmTork_cmdTeis_Click(); }},
     {"cmdDelete", E::Click, [](Application& app, EventArgs&) { app.funcTork.pfrmTork_cmdDelete_Click(); }},
     {"cmdRturn", E::Click, [](Application& app, EventArgs&) { app.platform.unloadForm(FormId::frmTork); }},
+    // A file or folder dropped on the window is the path to register.
+    {"", E::FileDropped,
+     [](Application& app, EventArgs& a) {
+       app.platform.setControlText({FormId::frmTork, "txtPath"}, a.text);
+     }},
 };
 
 }  // namespace

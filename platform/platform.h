@@ -43,7 +43,9 @@ enum class EventKind {
   Unload,
   Click,
   KeyDown,
-  Change
+  Change,
+  FileDropped,      // a file or folder dropped on the form; args.text is its path
+  OtherCopyStarted  // the program was started again; args.text is that copy's command line
 };
 
 // Arguments of a window event. Key-down handlers may set keyCode and shift
@@ -55,6 +57,7 @@ struct EventArgs {
   float y = 0;
   std::int16_t keyCode = 0;
   std::int16_t index = -1;  // control-array index of the control that raised it
+  Text text;
 };
 
 // The receiver of window events; the application implements it and every
@@ -154,6 +157,9 @@ class Platform {
   // Brings a shown form to the front and activates it, restoring it first
   // when it is minimised.
   virtual void bringFormToFront(FormId form) = 0;
+  // Moves the form onto the monitor under the pointer when it is on another
+  // one, wholly inside that monitor's work area (see placeOnPointerMonitor).
+  virtual void moveFormToPointerMonitor(FormId form) = 0;
   // Pops the named menu up at the pointer; returns when the menu has closed.
   virtual void popupMenu(FormId form, std::string_view menu) = 0;
 
@@ -186,12 +192,19 @@ class Platform {
   virtual Text applicationTitle() const = 0;
   virtual Text commandLine() const = 0;       // arguments only
   virtual bool previousInstance() const = 0;  // another copy already runs
+  // Hands this copy's command line to the copy already running on this
+  // desktop, which raises OtherCopyStarted on its launcher window. False when
+  // no running copy took it.
+  virtual bool handOverToRunningCopy(const Text& commandLine) = 0;
   // The platform identifier of the version record: 2 for the NT family,
   // 1 for 95/98/Me. Throws when the version cannot be read.
   virtual std::int32_t platformId() const = 0;
   virtual Text windowsDirectory() const = 0;  // without a trailing "\"
   virtual Text systemDirectory() const = 0;
   virtual Text toUpper(const Text& text) const = 0;
+  // `text` with each %NAME% of a defined environment variable replaced by its
+  // value, as the system expands them; an undefined name stays as written.
+  virtual Text expandEnvironment(const Text& text) const = 0;
 
   // --- Code page (the system's ANSI code page) ---
   virtual Bytes toAnsi(const Text& text) const = 0;
@@ -240,14 +253,18 @@ class Platform {
   virtual bool shellNotifyIcon(std::uint32_t operation, const TrayRecord& record) = 0;
 
   // --- Starting things ---
-  // Opens a document with its associated program. Failures are not raised.
+  // Does `operation` ("open" a document with its associated program; "runas"
+  // starts a program as administrator, after the system's prompt). Failures,
+  // a refused prompt among them, are not raised.
   virtual std::intptr_t shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
                                      const Text& parameters, const Text& directory,
                                      std::int32_t showCommand) = 0;
-  // Starts `program` with `arguments` in a window of `windowStyle` (1: normal,
-  // activated) without waiting. The program is taken as a whole, never guessed
-  // by cutting at a space. Raises 53 when it cannot be started.
-  virtual void startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) = 0;
+  // Starts `program` with `arguments` in `directory` and a window of
+  // `windowStyle` (1: normal, activated) without waiting. The program is taken
+  // as a whole, never guessed by cutting at a space. Raises 53 when it cannot
+  // be started.
+  virtual void startProcess(const Text& program, const Text& arguments, const Text& directory,
+                            std::int16_t windowStyle) = 0;
 };
 
 }  // namespace pyx

@@ -108,64 +108,69 @@ struct StartCase {
   std::string path;
   std::string openType;  // the folder launch type setting; "-": no settings file
   std::string browser;
-  std::string program;   // expected process start "program|arguments"; empty: none
-  std::string document;  // expected ShellExecute file; empty: none
+  std::string started;   // as starts() shows it
+  bool program = false;  // Ctrl+Shift runs it as administrator; anything else starts alike
 };
 
 class StartByKind : public SimTest, public ::testing::WithParamInterface<StartCase> {};
 
-TEST_P(StartByKind, StartsProgramsDocumentsAndFolders) {
+TEST_P(StartByKind, StartsProgramsInTheirFolderDocumentsAndFolders) {
   const StartCase& c = GetParam();
   writeFavourites("x;" + c.path + "\r\n");
   if (c.openType != "-") {
     sim.putFile("Tesmora.ini", "[OPEN_TYPE]\r\nTYEP=" + c.openType + "\r\nIE_EXE=" + c.browser + "\r\n");
   }
+  sim.setEnvironmentVariable(u"Tools", u"D:\\Tools");
   startProgram();
   launch("x");
-  EXPECT_EQ(processStarts(),
-            c.program.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.program});
-  auto opened = sim.callsTo("shellExecute");
-  if (c.document.empty()) {
-    EXPECT_TRUE(opened.empty());
-  } else {
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].args, (std::vector<std::string>{std::to_string(sim.formHandle(FormId::frmPyxtern)),
-                                                        "open", c.document, "", appDir(), "1"}));
-  }
+  sim.type(kNameBox, u"x");
+  sim.pressKey(13, 3);  // Ctrl+Shift+Enter
+  const std::string app = appDir();
+  auto inApp = [&](std::string s) { return s.replace(s.find("<app>"), 5, app); };
+  const std::string started = c.started.find("<app>") == std::string::npos ? c.started : inApp(c.started);
+  EXPECT_EQ(starts(), (std::vector<std::string>{started, c.program ? "runas:" + started : started}));
   for (const SimCall& call : sim.callsTo("startProcess"))
-    EXPECT_EQ(call.args[2], "1") << "normal, activated window";
+    EXPECT_EQ(call.args[3], "1") << "normal, activated window";
+  for (const SimCall& call : sim.callsTo("shellExecute")) EXPECT_EQ(call.args[5], "1");
+  EXPECT_EQ(favourites(), padded("x", c.path)) << "the file keeps the path as written";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, StartByKind,
     ::testing::Values(
-        StartCase{"program without arguments", "C:\\Ed\\ed.exe", "-", "", "C:\\Ed\\ed.exe|", ""},
+        StartCase{"program without arguments", "C:\\Ed\\ed.exe", "-", "", "C:\\Ed\\ed.exe||C:\\Ed", true},
         StartCase{"quoted program with spaces and arguments", "\"C:\\Program Files\\Ed\\ed.exe\" /r", "-", "",
-                  "C:\\Program Files\\Ed\\ed.exe|/r", ""},
-        StartCase{"arguments keep their quotes", "C:\\e.exe \"a b\" c", "-", "", "C:\\e.exe|\"a b\" c", ""},
+                  "C:\\Program Files\\Ed\\ed.exe|/r|C:\\Program Files\\Ed", true},
+        StartCase{"arguments keep their quotes", "C:\\e.exe \"a b\" c", "-", "", "C:\\e.exe|\"a b\" c|C:\\",
+                  true},
         StartCase{"quoted program and quoted argument",
                   "\"C:\\Program Files\\Ed\\ed.exe\" \"C:\\My Documents\\a.txt\"", "-", "",
-                  "C:\\Program Files\\Ed\\ed.exe|\"C:\\My Documents\\a.txt\"", ""},
+                  "C:\\Program Files\\Ed\\ed.exe|\"C:\\My Documents\\a.txt\"|C:\\Program Files\\Ed", true},
         StartCase{"quotes inside the program path", "C:\\\"Program Files\"\\ed.exe /r", "-", "",
-                  "C:\\Program Files\\ed.exe|/r", ""},
-        StartCase{"a later .exe ends the program", "C:\\My.exes\\t.exe /a", "-", "", "C:\\My.exes\\t.exe|/a",
-                  ""},
-        StartCase{".exe inside a document's name", "C:\\Docs\\plan.executive.docx", "-", "", "",
-                  "C:\\Docs\\plan.executive.docx"},
-        StartCase{".exe inside a shared folder's name", "\\\\nas\\pub\\Q3.exec\\r.pdf", "-", "", "",
-                  "\\\\nas\\pub\\Q3.exec\\r.pdf"},
-        StartCase{".exe inside an address", "https://www.executive.example/", "-", "", "",
-                  "https://www.executive.example/"},
-        StartCase{"upper-case EXE opens as a document", "C:\\Tools\\App.EXE", "-", "", "",
-                  "C:\\Tools\\App.EXE"},
-        StartCase{"document", "C:\\Docs\\a.txt", "-", "", "", "C:\\Docs\\a.txt"},
-        StartCase{"folder with a dot is a document", "D:\\v1.2", "-", "", "", "D:\\v1.2"},
-        StartCase{"folder in the file browser", "D:\\Work", "-", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,D:\\Work",
-                  ""},
-        StartCase{"folder, explore type", "D:\\Work", "1", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,D:\\Work", ""},
-        StartCase{"folder in the browser", "D:\\Work", "0", "C:\\Program Files\\IE\\IEXPLORE.EXE",
-                  "C:\\Program Files\\IE\\IEXPLORE.EXE|D:\\Work", ""},
-        StartCase{"empty path is a folder", "", "-", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,", ""}),
+                  "C:\\Program Files\\ed.exe|/r|C:\\Program Files", true},
+        StartCase{"a later .exe ends the program", "C:\\My.exes\\t.exe /a", "-", "",
+                  "C:\\My.exes\\t.exe|/a|C:\\My.exes", true},
+        StartCase{"program found on the search path", "ed.exe /a", "-", "", "ed.exe|/a|<app>", true},
+        StartCase{"variables in program and arguments", "%TOOLS%\\ed.exe %tools%\\a.txt %NONE%", "-", "",
+                  "D:\\Tools\\ed.exe|D:\\Tools\\a.txt %NONE%|D:\\Tools", true},
+        StartCase{".exe inside a document's name", "C:\\Docs\\plan.executive.docx", "-", "",
+                  "open:C:\\Docs\\plan.executive.docx||<app>"},
+        StartCase{".exe inside a shared folder's name", "\\\\nas\\pub\\Q3.exec\\r.pdf", "-", "",
+                  "open:\\\\nas\\pub\\Q3.exec\\r.pdf||<app>"},
+        StartCase{".exe inside an address", "https://www.executive.example/", "-", "",
+                  "open:https://www.executive.example/||<app>"},
+        StartCase{"upper-case EXE opens as a document", "C:\\Tools\\App.EXE", "-", "",
+                  "open:C:\\Tools\\App.EXE||<app>"},
+        StartCase{"document in a variable's folder", "%Tools%\\a.txt", "-", "",
+                  "open:D:\\Tools\\a.txt||<app>"},
+        StartCase{"folder with a dot is a document", "D:\\v1.2", "-", "", "open:D:\\v1.2||<app>"},
+        StartCase{"folder in the file browser", "%TOOLS%\\Work", "-", "",
+                  "C:\\WINNT\\EXPLORER.EXE|/n,/e,D:\\Tools\\Work|C:\\WINNT"},
+        StartCase{"folder, explore type", "D:\\Work", "1", "",
+                  "C:\\WINNT\\EXPLORER.EXE|/n,/e,D:\\Work|C:\\WINNT"},
+        StartCase{"folder in the browser", "D:\\Work", "0", "%TOOLS%\\IE\\IEXPLORE.EXE",
+                  "D:\\Tools\\IE\\IEXPLORE.EXE|D:\\Work|D:\\Tools\\IE"},
+        StartCase{"empty path is a folder", "", "-", "", "C:\\WINNT\\EXPLORER.EXE|/n,/e,|C:\\WINNT"}),
     NameFromWhat{});
 
 TEST_F(Launch, CommandLinesReadAsTheProgramBuildsThem) {
@@ -193,7 +198,7 @@ TEST_F(Launch, SystemProgramsComeFromWhereWindowsIsInstalled) {
   launch("w");
   launch("calc");
   launch("explorer");
-  EXPECT_EQ(processStarts(), std::vector<std::string>{"D:\\Win\\EXPLORER.EXE|/n,/e,E:\\Work"});
+  EXPECT_EQ(starts()[0], "D:\\Win\\EXPLORER.EXE|/n,/e,E:\\Work|D:\\Win");
   auto opened = sim.callsTo("shellExecute");
   ASSERT_EQ(opened.size(), 2u);
   EXPECT_EQ(opened[0].args[2], "D:\\Win\\system32\\CALC.EXE");
@@ -205,7 +210,7 @@ TEST_F(Launch, FoldersOnThe9xFamilyOpenFromTheWindowsDirectory) {
   writeFavourites("w;D:\\Work\r\n");
   startProgram();
   launch("w");
-  EXPECT_EQ(processStarts(), std::vector<std::string>{"C:\\WINDOWS\\EXPLORER.EXE|/n,/e,D:\\Work"});
+  EXPECT_EQ(starts(), std::vector<std::string>{"C:\\WINDOWS\\EXPLORER.EXE|/n,/e,D:\\Work|C:\\WINDOWS"});
 }
 
 TEST_F(Launch, BrowserTypeWithoutBrowserSaysSoAndStartsNothing) {
@@ -216,7 +221,7 @@ TEST_F(Launch, BrowserTypeWithoutBrowserSaysSoAndStartsNothing) {
   EXPECT_EQ(messages(),
             std::vector<std::string>{"アプリケーションが指定されていません。設定画面で設定を行って下さい"});
   EXPECT_EQ(sim.messageBoxes()[0].flags, mb::Exclamation);
-  EXPECT_TRUE(processStarts().empty());
+  EXPECT_TRUE(starts().empty());
   EXPECT_EQ(names(), (std::vector<std::string>{"w", "a"})) << "the favourite was moved before the start";
 }
 
@@ -235,10 +240,7 @@ TEST_P(BuiltIn, StartsTheSystemProgramFromTheSystemsDirectories) {
   writeFavourites("a;1.txt\r\nnotepad;C:\\mine\\notepad.exe\r\n");
   startProgram();
   launch(c.typed);
-  auto opened = sim.callsTo("shellExecute");
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0].args[2], c.path);
-  EXPECT_TRUE(processStarts().empty());
+  EXPECT_EQ(starts(), std::vector<std::string>{"open:" + c.path + "||" + appDir()});
   // The file is still rewritten in the padded form, in the same order.
   EXPECT_EQ(favourites(), padded("a", "1.txt") + padded("notepad", "C:\\mine\\notepad.exe"));
 }
@@ -295,7 +297,7 @@ TEST_F(Launch, NameNotInAnEmptyFileIsSimplyUnregistered) {
   for (const char* name : {"below", "b"}) launch(name);
   EXPECT_EQ(messages(), std::vector<std::string>(2, kNotRegistered)) << "the emptied list's names are gone";
   EXPECT_EQ(favourites(), "\r\nbelow;1.txt\r\n");
-  EXPECT_TRUE(processStarts().empty());
+  EXPECT_TRUE(starts().empty());
 }
 
 TEST_F(Launch, NotACalcName) {

@@ -61,11 +61,16 @@ class SimTest : public ::testing::Test {
     return result;
   }
 
-  // "program|arguments" of every process start.
-  std::vector<std::string> processStarts() const {
+  // Every start, in order: "program|arguments|directory" of a process start,
+  // "verb:file|parameters|directory" of a shell start.
+  std::vector<std::string> starts() const {
     std::vector<std::string> result;
-    for (const SimCall& call : sim.callsTo("startProcess"))
-      result.push_back(call.args[0] + "|" + call.args[1]);
+    for (const SimCall& call : sim.calls()) {
+      if (call.name == "startProcess")
+        result.push_back(call.args[0] + "|" + call.args[1] + "|" + call.args[2]);
+      if (call.name == "shellExecute")
+        result.push_back(call.args[1] + ":" + call.args[2] + "|" + call.args[3] + "|" + call.args[4]);
+    }
     return result;
   }
 

@@ -88,10 +88,13 @@ TEST_F(Startup, WithoutAnyFileTheWindowOpensEmptyWithoutHotkeys) {
   EXPECT_TRUE(sim.messageBoxes().empty());
 }
 
-TEST_F(Startup, SecondCopyEndsAtOnceAndShowsNothing) {
+TEST_F(Startup, SecondCopyHandsItsCommandLineOverAndEndsAtOnce) {
   writeFavourites("a;1.txt\r\n");
   sim.setPreviousInstance(true);
+  sim.setCommandLine(u"\"C:\\My Documents\\a.txt\"");
   startProgram();
+  ASSERT_EQ(sim.callsTo("handOverToRunningCopy").size(), 1u);
+  EXPECT_EQ(sim.callsTo("handOverToRunningCopy")[0].args[0], "\"C:\\My Documents\\a.txt\"");
   EXPECT_TRUE(sim.programEnded());
   EXPECT_TRUE(sim.callsTo("showForm").empty());
   EXPECT_TRUE(sim.callsTo("readFile").empty());
@@ -99,6 +102,43 @@ TEST_F(Startup, SecondCopyEndsAtOnceAndShowsNothing) {
   EXPECT_FALSE(sim.trayIconShown());
   EXPECT_TRUE(sim.messageBoxes().empty());
   EXPECT_EQ(sim.callsTo("shellNotifyIcon").size(), 1u) << "the unload runs and finds nothing to remove";
+}
+
+TEST_F(Startup, RunningCopyDoesWhatAnotherStartAsks) {
+  writeFavourites("a;1.txt\r\n");
+  startProgram();
+  constexpr ControlRef kPathBox{FormId::frmTork, "txtPath"};
+  std::vector<std::string> shownPaths;
+  auto registering = [&] { shownPaths.push_back(toUtf8(sim.controlText(kPathBox))); };
+  sim.minimize(FormId::frmPyxtern);
+  sim.startOtherCopy(u" 1 ");
+  EXPECT_FALSE(sim.isFormVisible(FormId::frmPyxtern)) << "a start into the tray leaves this copy there";
+  sim.startOtherCopy(u"");
+  EXPECT_EQ(sim.activeForm(), FormId::frmPyxtern) << "a plain start brings it on screen";
+
+  sim.minimize(FormId::frmPyxtern);
+  sim.whenModal(FormId::frmTork, [&] {
+    registering();
+    sim.startOtherCopy(u"C:\\b.txt");  // while the window is open: into its path box
+    registering();
+  });
+  sim.startOtherCopy(u"\"C:\\My Documents\\a.txt\"");
+  EXPECT_TRUE(sim.isFormVisible(FormId::frmPyxtern)) << "out of the tray";
+
+  sim.whenModal(FormId::frmSetPgm, [&] { sim.startOtherCopy(u"C:\\c.txt"); });
+  sim.whenModal(FormId::frmTork, registering);
+  sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
+  sim.rightClick(FormId::frmPyxtern);  // the path waits for the settings window to close
+  sim.whenModal(FormId::frmTork, registering);
+  sim.dropFile(FormId::frmPyxtern, u"D:\\dropped");
+  sim.whenModal(FormId::frmTork, [&] {
+    sim.dropFile(FormId::frmTork, u"D:\\dropped on it");
+    registering();
+  });
+  sim.click({FormId::frmPyxtern, "cmdTork"});
+  EXPECT_EQ(shownPaths, (std::vector<std::string>{"C:\\My Documents\\a.txt", "C:\\b.txt", "C:\\c.txt",
+                                                  "D:\\dropped", "D:\\dropped on it"}));
+  EXPECT_EQ(favourites(), "a;1.txt\r\n") << "nothing is stored until the user presses 登録";
 }
 
 TEST_F(Startup, VersionThatCannotBeReadCountsAsThe9xFamily) {

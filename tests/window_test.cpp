@@ -87,6 +87,75 @@ TEST_F(Window, CallUpHotkeyBringsTheWindowBackFromTheTray) {
   EXPECT_TRUE(sim.trayIconShown());
 }
 
+// Two 1920 x 1080 monitors side by side, their task bars 40 pixels high.
+const Monitor kLeft{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96};
+const Monitor kRight{{1920, 0, 3840, 1080}, {1920, 0, 3840, 1040}, 96};
+
+TEST_F(Window, CallUpHotkeyAndTrayBringTheWindowToThePointersMonitor) {
+  sim.setMonitors({kLeft, kRight});
+  const PixelRect before = sim.formRect(kLauncher);
+  sim.minimize(kLauncher);
+  sim.movePointer(2500, 500);
+  sim.pressHotKey(2, 112);
+  EXPECT_EQ(sim.formRect(kLauncher).left, before.left + 1920);
+  EXPECT_EQ(sim.formRect(kLauncher).top, before.top);
+  sim.minimize(kLauncher);
+  sim.movePointer(10, 10);
+  sim.trayMouse(0x203);
+  EXPECT_EQ(sim.formRect(kLauncher), before);
+}
+
+struct PlacementCase {
+  const char* what;
+  PixelRect window;
+  std::int32_t x, y;  // the pointer
+  std::vector<Monitor> monitors;
+  PixelRect placed;
+};
+
+class Placement : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(Placement, OnThePointersMonitorWhollyInsideItsWorkArea) {
+  const PlacementCase& c = GetParam();
+  const PixelRect placed = placeOnPointerMonitor(c.window, c.x, c.y, c.monitors);
+  EXPECT_EQ(std::vector<std::int32_t>({placed.left, placed.top, placed.right, placed.bottom}),
+            std::vector<std::int32_t>({c.placed.left, c.placed.top, c.placed.right, c.placed.bottom}));
+}
+
+const PixelRect kWindow{100, 100, 500, 250};
+INSTANTIATE_TEST_SUITE_P(
+    Monitors, Placement,
+    ::testing::Values(
+        PlacementCase{"single monitor", kWindow, 1500, 900, {kLeft}, kWindow},
+        PlacementCase{"pointer on the window's monitor", kWindow, 1500, 900, {kLeft, kRight}, kWindow},
+        PlacementCase{"pointer on no monitor", kWindow, -5, 900, {kLeft, kRight}, kWindow},
+        PlacementCase{"side by side", kWindow, 2000, 10, {kLeft, kRight}, {2020, 100, 2420, 250}},
+        PlacementCase{"stacked, the task bar under the pointer",
+                      kWindow,
+                      10,
+                      2150,
+                      {kLeft, {{0, 1080, 1920, 2160}, {0, 1080, 1920, 2120}, 96}},
+                      {100, 1180, 500, 1330}},
+        PlacementCase{"to a monitor of 150 percent",
+                      kWindow,
+                      2000,
+                      10,
+                      {kLeft, {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}, 144}},
+                      {2070, 150, 2670, 375}},
+        PlacementCase{"partly off its monitor, kept inside the other's work area",
+                      {1700, 1000, 2100, 1150},
+                      3000,
+                      10,
+                      {kLeft, kRight},
+                      {3440, 890, 3840, 1040}},
+        PlacementCase{"larger than the work area: its top-left corner inside",
+                      kWindow,
+                      2000,
+                      10,
+                      {kLeft, {{1920, 0, 2220, 200}, {1920, 0, 2220, 120}, 96}},
+                      {1920, 0, 2320, 150}}),
+    NameFromWhat{});
+
 TEST_F(Window, MinimiseHotkeyClosesTheRegistrationWindowAndGoesToTheTray) {
   bool closedByHotkey = false;
   sim.whenModal(FormId::frmTork, [&] {

@@ -275,6 +275,18 @@ void SimDesktop::bringFormToFront(FormId id) {
   makeActive(id);
 }
 
+PixelRect SimDesktop::formRect(FormId id) const {
+  const Form& f = form(id);
+  return {f.left, f.top, f.left + f.width / twipsPerPixelX(), f.top + f.height / twipsPerPixelX()};
+}
+
+void SimDesktop::moveFormToPointerMonitor(FormId id) {
+  record("moveFormToPointerMonitor", {formName(id)});
+  const PixelRect placed = placeOnPointerMonitor(formRect(id), pointer_.x, pointer_.y, monitors_);
+  form(id).left = placed.left;
+  form(id).top = placed.top;
+}
+
 void SimDesktop::popupMenu(FormId id, std::string_view menu) {
   record("popupMenu", {formName(id), std::string(menu)});
   popupOpenOn_ = id;
@@ -470,7 +482,9 @@ void SimDesktop::pressKey(std::int16_t virtualKey, std::int16_t shift) {
       target = f.defaultButton;
     }
     auto button = f.controls.find(target);
-    if (button != f.controls.end() && button->second.enabled) raise(id, target, EventKind::Click);
+    EventArgs args;
+    args.shift = shift;  // Ctrl+Shift+Enter is not Enter
+    if (button != f.controls.end() && button->second.enabled) raise(id, target, EventKind::Click, args);
     if (!target.empty()) return;
   }
   if (focused == f.controls.end()) return;
@@ -533,6 +547,18 @@ std::intptr_t SimDesktop::pressHotKey(std::uint32_t modifiers, std::uint32_t vir
     }
   }
   return 0;
+}
+
+void SimDesktop::startOtherCopy(const Text& commandLine) {
+  EventArgs args;
+  args.text = commandLine;
+  raise(FormId::frmPyxtern, "", EventKind::OtherCopyStarted, args);
+}
+
+void SimDesktop::dropFile(FormId id, const Text& path) {
+  EventArgs args;
+  args.text = path;
+  raise(id, "", EventKind::FileDropped, args);
 }
 
 void SimDesktop::chooseMenuItem(std::string_view item) {

@@ -17,6 +17,7 @@
 
 #include "forms/forms.h"
 #include "platform/codepage_iconv.h"
+#include "platform/placement.h"
 #include "platform/platform.h"
 
 namespace pyx {
@@ -54,6 +55,9 @@ class SimDesktop : public Platform {
   void setExecutableName(const Text& name) { executableName_ = name; }
   // Where Windows is installed; by default where the platform kind puts it.
   void setWindowsDirectory(const Text& directory) { windowsDirectory_ = directory; }
+  void setEnvironmentVariable(const Text& name, const Text& value) { environment_[toUpper(name)] = value; }
+  // By default one 1280 x 1024 monitor, its task bar 40 pixels high at the bottom.
+  void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
 
   // ---- Files of the application directory, by file name
   const std::filesystem::path& directory() const { return directory_; }
@@ -87,6 +91,11 @@ class SimDesktop : public Platform {
   void activate(FormId form);                  // the user returns to the window
   void rightClick(FormId form);                // on the window's surface
   void trayMouse(std::uint32_t mouseMessage);  // 0x203 double-click, 0x204 right press, ...
+  void movePointer(std::int32_t x, std::int32_t y) { pointer_ = {x, y}; }
+  // Another copy of the program started on this desktop, with these
+  // arguments, handing them to this one as it ends.
+  void startOtherCopy(const Text& commandLine);
+  void dropFile(FormId form, const Text& path);  // from Explorer onto the form
   // What the launcher's window procedure returned for the hotkey's message.
   std::intptr_t pressHotKey(std::uint32_t modifiers, std::uint32_t virtualKey);
   void chooseMenuItem(std::string_view item);  // while a popup menu is open
@@ -113,6 +122,7 @@ class SimDesktop : public Platform {
   std::string focusedControl() const;  // "form.control", or empty
   std::optional<FormId> activeForm() const { return active_; }
   bool trayIconShown() const { return !trayIcons_.empty(); }
+  PixelRect formRect(FormId form) const;  // pixels
   bool atomExists(const Text& name) const { return atoms_.count(name) > 0; }
   std::size_t registeredHotKeyCount() const { return hotKeys_.size(); }
   bool programEnded() const;
@@ -135,6 +145,7 @@ class SimDesktop : public Platform {
   std::intptr_t formIconHandle(FormId form) const override;
   std::int32_t twipsPerPixelX() const override { return 15; }
   void bringFormToFront(FormId form) override;
+  void moveFormToPointerMonitor(FormId form) override;
   void popupMenu(FormId form, std::string_view menu) override;
 
   Text controlText(ControlRef control) const override;
@@ -157,10 +168,12 @@ class SimDesktop : public Platform {
   Text applicationTitle() const override { return executableName_; }
   Text commandLine() const override;
   bool previousInstance() const override;
+  bool handOverToRunningCopy(const Text& commandLine) override;
   std::int32_t platformId() const override;
   Text windowsDirectory() const override;
   Text systemDirectory() const override;
   Text toUpper(const Text& text) const override;
+  Text expandEnvironment(const Text& text) const override;
 
   Bytes toAnsi(const Text& text) const override { return codePage_.toAnsi(text); }
   Text fromAnsi(const Bytes& bytes) const override { return codePage_.fromAnsi(bytes); }
@@ -191,7 +204,8 @@ class SimDesktop : public Platform {
   std::intptr_t shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
                              const Text& parameters, const Text& directory,
                              std::int32_t showCommand) override;
-  void startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) override;
+  void startProcess(const Text& program, const Text& arguments, const Text& directory,
+                    std::int16_t windowStyle) override;
 
  private:
   struct Control {
@@ -211,7 +225,8 @@ class SimDesktop : public Platform {
     bool everShown = false;
     bool hiddenWithOwner = false;  // while its owner is minimised
     WindowState state = WindowState::Normal;
-    std::int32_t width = 0, height = 0;
+    std::int32_t width = 0, height = 0;       // twips
+    std::int32_t left = 100, top = 100;       // pixels
     std::map<std::string, Control> controls;  // by "name" or "name(index)"
     std::string defaultButton;
     std::string focus;
@@ -242,6 +257,11 @@ class SimDesktop : public Platform {
   std::optional<std::int32_t> platformId_ = 2;
   Text executableName_ = u"pyxtern";
   std::optional<Text> windowsDirectory_;
+  std::map<Text, Text> environment_;  // by upper-case name
+  std::vector<Monitor> monitors_{{{0, 0, 1280, 1024}, {0, 0, 1280, 984}, 96}};
+  struct {
+    std::int32_t x = 640, y = 512;
+  } pointer_;
 
   std::map<FormId, Form> forms_;
   std::optional<FormId> active_;

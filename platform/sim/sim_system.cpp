@@ -185,6 +185,35 @@ bool SimDesktop::previousInstance() const {
   return previousInstance_;
 }
 
+bool SimDesktop::handOverToRunningCopy(const Text& commandLine) {
+  record("handOverToRunningCopy", {callArg(commandLine)});
+  return previousInstance_;
+}
+
+Text SimDesktop::expandEnvironment(const Text& text) const {
+  // As the system does: names ignore case, an undefined one and a lone "%"
+  // stay as written.
+  Text expanded;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t open = text.find(u'%', at),
+                      close = open == Text::npos ? open : text.find(u'%', open + 1);
+    if (close == Text::npos) {
+      expanded.append(text, at);
+      break;
+    }
+    expanded.append(text, at, open - at);
+    auto value = environment_.find(toUpper(text.substr(open + 1, close - open - 1)));
+    if (value == environment_.end()) {
+      expanded.append(text, open, close - open);
+      at = close;  // that "%" may open a name
+    } else {
+      expanded += value->second;
+      at = close + 1;
+    }
+  }
+  return expanded;
+}
+
 std::int32_t SimDesktop::platformId() const {
   const_cast<SimDesktop*>(this)->record("platformId");
   if (!platformId_) raiseError(ErrInvalidProcedureCall);
@@ -325,8 +354,9 @@ std::intptr_t SimDesktop::shellExecute(std::intptr_t hwnd, const Text& operation
   return 42;
 }
 
-void SimDesktop::startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) {
-  record("startProcess", {callArg(program), callArg(arguments), callArg(windowStyle)});
+void SimDesktop::startProcess(const Text& program, const Text& arguments, const Text& directory,
+                              std::int16_t windowStyle) {
+  record("startProcess", {callArg(program), callArg(arguments), callArg(directory), callArg(windowStyle)});
   if (missingPrograms_.count(program)) raiseError(ErrFileNotFound);
 }
 

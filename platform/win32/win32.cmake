@@ -14,6 +14,7 @@ add_library(pyxtern_win32 STATIC
   ${PYX_WIN32_DIR}/win32_dpi.cpp
   ${PYX_WIN32_DIR}/win32_form_controls.cpp
   ${PYX_WIN32_DIR}/win32_forms.cpp
+  ${PYX_WIN32_DIR}/win32_handover.cpp
   ${PYX_WIN32_DIR}/win32_system.cpp
 )
 target_link_libraries(pyxtern_win32 PUBLIC pyxtern_core pyxtern_ini user32 gdi32 shell32 comdlg32 comctl32 ole32 imm32)

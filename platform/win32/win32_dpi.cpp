@@ -43,6 +43,38 @@ UINT systemDpi() {
   return dpi;
 }
 
+std::vector<Monitor> monitors() {
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  struct Found {
+    GetDpiForMonitorFn getDpiForMonitor;
+    std::vector<Monitor> monitors;
+  } found{nullptr, {}};
+  // Windows 8.1 and later tell each monitor's DPI; before, all share one.
+  static const HMODULE shcore = LoadLibraryW(L"shcore.dll");
+  if (shcore)
+    found.getDpiForMonitor = reinterpret_cast<GetDpiForMonitorFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(shcore, "GetDpiForMonitor")));
+  auto each = [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+    auto& found = *reinterpret_cast<Found*>(data);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+    UINT dpi = 0, unused = 0;
+    constexpr int kEffectiveDpi = 0;
+    if (!found.getDpiForMonitor || FAILED(found.getDpiForMonitor(monitor, kEffectiveDpi, &dpi, &unused)) ||
+        !isScreenDpi(dpi))
+      dpi = systemDpi();
+    const RECT& area = info.rcMonitor;
+    const RECT& work = info.rcWork;
+    found.monitors.push_back({{area.left, area.top, area.right, area.bottom},
+                              {work.left, work.top, work.right, work.bottom},
+                              dpi});
+    return TRUE;
+  };
+  EnumDisplayMonitors(nullptr, nullptr, each, reinterpret_cast<LPARAM>(&found));
+  return found.monitors;
+}
+
 UINT windowDpi(HWND window) {
   if (functions().getDpiForWindow && window) {
     UINT dpi = functions().getDpiForWindow(window);

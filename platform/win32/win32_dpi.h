@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "platform/placement.h"
+
 namespace pyx::win32 {
 
 UINT systemDpi();
@@ -16,6 +20,8 @@ inline bool isScreenDpi(UINT dpi) {
   return dpi >= USER_DEFAULT_SCREEN_DPI / 2 && dpi <= USER_DEFAULT_SCREEN_DPI * 10;
 }
 int systemMetric(int index, UINT dpi);
+// The monitors of the desktop, with their work areas and DPI.
+std::vector<Monitor> monitors();
 // The outer rectangle of a window whose client area is `rect`.
 void adjustWindowRect(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
 // The font the system uses for message boxes, sized for `dpi`.

@@ -30,8 +30,6 @@ using win32::wide;
 
 namespace {
 
-constexpr wchar_t kFormClass[] = L"pyxtern.Form";
-constexpr wchar_t kDialogClass[] = L"pyxtern.Dialog";
 constexpr UINT kFirstControlId = 1000;  // above IDOK, IDCANCEL and the other dialog-manager commands
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kActivateMessage = WM_APP + 2;
@@ -219,6 +217,9 @@ void Win32Platform::loadForm(FormId id) {
     throw RuntimeError(7);  // out of memory, as the runtime reports a window it could not create
   }
   form.dpi = win32::windowDpi(hwnd);
+  if (std::any_of(decl.events.begin(), decl.events.end(),
+                  [](const EventDecl& event) { return event.kind == EventKind::FileDropped; }))
+    DragAcceptFiles(hwnd, TRUE);
   createControls(form);
   buildMenus(form);
   applyFont(form);
@@ -651,6 +652,17 @@ LRESULT Win32Platform::handleFormMessage(Form& form, UINT message, WPARAM wParam
       }
       break;
 
+    case WM_COPYDATA:
+      return onCopyData(form, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+
+    case kHandoverMessage:
+      raiseHandovers(form);
+      return 0;
+
+    case WM_DROPFILES:
+      onDropFiles(form, reinterpret_cast<HDROP>(wParam));
+      return 0;
+
     case WM_ENDSESSION:
       // Logging off: unload as the user would, so the tray icon goes too.
       if (wParam) {
@@ -739,6 +751,8 @@ void Win32Platform::onCommand(Form& form, UINT id, UINT code) {
   args.index = c.index;
   switch (c.kind) {
     case ControlKind::Button:
+      // The keys held: Ctrl+Shift with Enter or a click asks for more.
+      args.shift = shiftState();
       if (code == BN_CLICKED) raise(form.id, c.name, EventKind::Click, args);
       break;
     case ControlKind::OptionButton:
@@ -931,6 +945,19 @@ void Win32Platform::bringFormToFront(FormId id) {
   if (!form || !IsWindowVisible(form->hwnd)) return;
   if (IsIconic(form->hwnd)) showWindow(*form, SW_RESTORE);
   SetForegroundWindow(form->hwnd);
+}
+
+void Win32Platform::moveFormToPointerMonitor(FormId id) {
+  const Form& form = loaded(id);
+  POINT pointer{};
+  RECT r{};
+  if (!GetCursorPos(&pointer) || !GetWindowRect(form.hwnd, &r)) return;
+  const PixelRect placed =
+      placeOnPointerMonitor({r.left, r.top, r.right, r.bottom}, pointer.x, pointer.y, win32::monitors());
+  if (placed.left == r.left && placed.top == r.top) return;
+  // Moved only: on a monitor of another DPI the system sizes the window anew
+  // (WM_DPICHANGED), to the size the placement made room for.
+  SetWindowPos(form.hwnd, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Platform::popupMenu(FormId id, std::string_view name) {

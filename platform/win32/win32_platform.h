@@ -48,6 +48,7 @@ class Win32Platform final : public Platform {
   std::intptr_t formIconHandle(FormId form) const override;
   std::int32_t twipsPerPixelX() const override;
   void bringFormToFront(FormId form) override;
+  void moveFormToPointerMonitor(FormId form) override;
   void popupMenu(FormId form, std::string_view menu) override;
 
   // --- Controls ---
@@ -73,10 +74,12 @@ class Win32Platform final : public Platform {
   Text applicationTitle() const override;
   Text commandLine() const override;
   bool previousInstance() const override { return previousInstance_; }
+  bool handOverToRunningCopy(const Text& commandLine) override;
   std::int32_t platformId() const override;
   Text windowsDirectory() const override;
   Text systemDirectory() const override;
   Text toUpper(const Text& text) const override;
+  Text expandEnvironment(const Text& text) const override;
 
   // --- Code page ---
   Bytes toAnsi(const Text& text) const override;
@@ -112,7 +115,8 @@ class Win32Platform final : public Platform {
   std::intptr_t shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
                              const Text& parameters, const Text& directory,
                              std::int32_t showCommand) override;
-  void startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) override;
+  void startProcess(const Text& program, const Text& arguments, const Text& directory,
+                    std::int16_t windowStyle) override;
 
  private:
   struct Control {
@@ -185,8 +189,17 @@ class Win32Platform final : public Platform {
   const Control& control(ControlRef ref) const;
   const Control& window(ControlRef ref) const;  // a control that has a window
 
+  // --- what reaches the program from outside (win32_handover.cpp) ---
+  LRESULT onCopyData(Form& form, const COPYDATASTRUCT* data);
+  void raiseHandovers(Form& form);
+  void onDropFiles(Form& form, HDROP drop);
+
   // --- the tray (win32_system.cpp) ---
   bool addTrayIcon();
+
+  static constexpr wchar_t kFormClass[] = L"pyxtern.Form";  // the launcher's
+  static constexpr wchar_t kDialogClass[] = L"pyxtern.Dialog";
+  static constexpr UINT kHandoverMessage = WM_APP + 4;
 
   HINSTANCE instance_;
   EventSink* sink_ = nullptr;
@@ -196,6 +209,7 @@ class Win32Platform final : public Platform {
   HICON smallIcon_ = nullptr;
   HANDLE instanceMutex_ = nullptr;
   bool previousInstance_ = false;
+  std::vector<Text> handovers_;  // command lines of other copies, raised once their senders have gone on
 
   // Our own message boxes and file dialogs: closing one gives activation back
   // to a form, which is not an activation of the user's.

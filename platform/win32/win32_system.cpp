@@ -455,6 +455,16 @@ bool Win32Platform::addTrayIcon() {
 
 // ---------------------------------------------------------------- starting things
 
+Text Win32Platform::expandEnvironment(const Text& text) const {
+  const DWORD size = ExpandEnvironmentStringsW(wide(text), nullptr, 0);
+  if (size == 0) return text;
+  Text expanded(size, u'\0');
+  const DWORD written = ExpandEnvironmentStringsW(wide(text), win32::wideBuffer(expanded), size);
+  if (written == 0 || written > size) return text;
+  expanded.resize(written - 1);  // without the NUL
+  return expanded;
+}
+
 std::intptr_t Win32Platform::shellExecute(std::intptr_t hwnd, const Text& operation, const Text& file,
                                           const Text& parameters, const Text& directory,
                                           std::int32_t showCommand) {
@@ -463,7 +473,8 @@ std::intptr_t Win32Platform::shellExecute(std::intptr_t hwnd, const Text& operat
   return reinterpret_cast<std::intptr_t>(result);
 }
 
-void Win32Platform::startProcess(const Text& program, const Text& arguments, std::int16_t windowStyle) {
+void Win32Platform::startProcess(const Text& program, const Text& arguments, const Text& directory,
+                                 std::int16_t windowStyle) {
   // The program is always quoted: unquoted, Windows would try
   // "C:\Program.exe" for "C:\Program Files\Ed\ed.exe".
   Text command = u"\"" + program + u"\"";
@@ -475,8 +486,12 @@ void Win32Platform::startProcess(const Text& program, const Text& arguments, std
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(windowStyle);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process))
+  auto start = [&](const wchar_t* folder) {
+    return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                          &process) != 0;
+  };
+  // A folder that is gone does not keep the program from starting.
+  if (!start(wideOrNull(directory)) && (GetLastError() != ERROR_DIRECTORY || !start(nullptr)))
     raiseError(ErrFileNotFound);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

@@ -68,8 +68,9 @@ void checkError(int expected, const std::function<void()>& body, const std::stri
 }
 
 const char* kindName(EventKind kind) {
-  static const char* const names[] = {"Load",   "Activate", "MouseMove", "MouseDown", "QueryUnload",
-                                      "Resize", "Unload",   "Click",     "KeyDown",   "Change"};
+  static const char* const names[] = {"Load",        "Activate", "MouseMove",   "MouseDown",
+                                      "QueryUnload", "Resize",   "Unload",      "Click",
+                                      "KeyDown",     "Change",   "FileDropped", "OtherCopyStarted"};
   return names[static_cast<int>(kind)];
 }
 
@@ -286,8 +287,11 @@ void testFiles(pyx::Win32Platform& platform) {
   RemoveDirectoryW(wide(dir));
 
   checkError(
-      53, [&] { platform.startProcess(u"C:\\no such folder\\nothing.exe", u"", 1); },
+      53, [&] { platform.startProcess(u"C:\\no such folder\\nothing.exe", u"", u"C:\\no such folder", 1); },
       "starting a missing program");
+  check(platform.expandEnvironment(u"%windir%\\a %NO_SUCH_NAME% 100%") ==
+            platform.windowsDirectory() + u"\\a %NO_SUCH_NAME% 100%",
+        "variables expanded, an undefined one kept");
 }
 
 // ---------------------------------------------------------------- forms
@@ -430,6 +434,18 @@ void testLauncher(pyx::Win32Platform& platform, Recorder& events) {
   check(events.count("frmPyxtern..MouseMove") == 1 &&
             events.args.back().x == static_cast<float>(WM_RBUTTONDOWN * platform.twipsPerPixelX()),
         "a right click on the tray icon as the program decodes it");
+
+  // Another copy's command line, marked as ours, is raised once its sender has gone on.
+  const wchar_t handed[] = L"\"C:\\a b.txt\"";
+  for (ULONG_PTR marker : {ULONG_PTR{0x1234}, ULONG_PTR{0x70797868}}) {
+    COPYDATASTRUCT data{marker, sizeof handed - sizeof(wchar_t), const_cast<wchar_t*>(handed)};
+    LRESULT taken = SendMessageW(hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    check(taken == (marker == 0x70797868), "a handover is taken only with its marker");
+  }
+  check(events.count("frmPyxtern..OtherCopyStarted") == 0, "raised only after the sender has its answer");
+  pumpFor(100);
+  check(events.count("frmPyxtern..OtherCopyStarted") == 1 && events.args.back().text == u"\"C:\\a b.txt\"",
+        "a handed-over command line");
 
   // The window hook sees messages first and passes them on.
   int seen = 0;
