@@ -1,53 +1,39 @@
-// Reads the launcher's user interface the way assistive software does, from
-// another process, and prints what it finds as UTF-8 for the end-to-end
-// script. It runs under the same Wine prefix and server as the launcher.
+// Reads the program's windows from another process, the way assistive
+// software does, and prints what it finds as UTF-8 for the end-to-end tests
+// and the Wine benchmark. It runs under the same Wine prefix and server.
 //
 //   probe acp                          the ANSI code page (932 for Japanese)
-//   probe windows                      visible top-level windows: handle, pid, class, title, rectangle
-//   probe count <title>                how many visible top-level windows have this title
-//   probe msgbox <title>               the message text of a message box with this title
-//   probe items <title>                the items of the window's first combo box (or else list
-//                                      box), one a line
-//   probe edits <title>                the texts of the window's edit boxes, one a line
+//   probe menu                         succeeds while a popup menu is open
+//   probe xid <title>                  the X11 window behind the window
+//   probe msgbox <title>               the text of the message box with this title
+//   probe msgbox-xid <title>           the X11 window behind that message box
+//   probe items <title>                the items of its combo box, or else of its list box, one a line
+//   probe edits <title>                the texts of its edit boxes, one a line
+//   probe text <title>                 the text in its combo box's edit field
+//   probe focus <title>                "combo" while the keyboard focus is in its combo box, "Edit N" in
+//                                      its N-th edit box, else the focused control's class
+//   probe selection <title>            start and end of the selection in its focused edit field
 //   probe tabs <title>                 the controls Tab visits from the first: class|text, one a line
 //   probe enabled <title>              1 while the window takes input, 0 while it is disabled
-//   probe controls <title>             the window's visible controls: class, text, "default" for the
-//                                      default button; one a line, in creation order
-//   probe text <title>                 the text in that combo box's edit field
-//   probe dropped <title>              1 while that combo box's list is dropped down, else 0
-//   probe focus <title>                "combo" when the keyboard focus is in that combo box, "Edit N"
-//                                      in the window's N-th edit box, else the focused class
-//   probe selection <title>            start and end of the selection in the edit field that has
-//                                      the keyboard focus in that window
-//   probe geometry <title>             x y width height of the window, screen pixels
-//   probe client <title>               the same for the window's client area
-//   probe drop-geometry <title>        the same for the combo box's dropped-down list
-//   probe center <title> <caption>     screen centre of the button with this caption
-//   probe name-field <title>           a screen point inside the combo box's edit field
-//   probe close-box <title>            screen centre of the window's close box
-//   probe wait-items <title> <count>   waits (up to 60 s) until the window is shown with this many
-//                                      items in its combo box (0: just shown); prints the Unix time
-//                                      in milliseconds when it was
-//   probe xid <title>                  the X11 window behind the window
-//   probe msgbox-xid <title>           the X11 window behind the message box
-//   probe version <file>               the file's version as its properties show it: the file
-//                                      version numbers, then the FileVersion and ProductVersion
-//                                      texts, one a line
+//   probe client <title>               x y width height of its client area, screen pixels
+//   probe center <title> <caption>     screen centre of its button with this caption
+//   probe wait-items <title> <count>   waits up to 60 s until the window shows this many items in its
+//                                      combo box (0: until it is shown); prints that Unix time in ms
+//   probe version <file>               the file's version numbers, then its FileVersion and
+//                                      ProductVersion texts, one a line
 //
-// <title> selects the launcher: a window with that title that is not a message
-// box; the msgbox commands select the message box. Exit code 1 means the
-// window or control was not there, 2 a usage error.
+// <title> names a visible top-level window that is not a message box, but
+// for the msgbox commands. Exit code 1: the window or control is not there;
+// 2: a usage error.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cwchar>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr UINT kTimeoutMs = 5000;  // a window that does not answer in this time counts as missing
 
 std::string utf8(const std::wstring& text) {
@@ -62,173 +48,173 @@ std::string utf8(const std::wstring& text) {
 
 // WriteFile rather than stdio: the bytes must reach the script as UTF-8,
 // untouched by the C runtime's code-page conversion.
-void print(const std::string& line) {
+int print(const std::string& line) {
   std::string out = line + "\n";
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+  return 0;
 }
 
 std::wstring className(HWND hwnd) {
   wchar_t buffer[256] = {};
-  int length = GetClassNameW(hwnd, buffer, 256);
-  return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+  return std::wstring(buffer, static_cast<std::size_t>(std::max(GetClassNameW(hwnd, buffer, 256), 0)));
 }
 
-// WM_GETTEXT with a timeout, so that a hung window cannot hang the tests.
+bool isClass(HWND hwnd, const wchar_t* name) {
+  return lstrcmpiW(className(hwnd).c_str(), name) == 0;
+}
+
+// With a timeout, so that a hung window cannot hang the tests.
+bool ask(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
+  return hwnd && SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result);
+}
+
 std::wstring windowText(HWND hwnd) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) return {};
+  DWORD_PTR length = 0, copied = 0;
+  if (!ask(hwnd, WM_GETTEXTLENGTH, 0, 0, length)) return {};
   std::vector<wchar_t> buffer(length + 1);
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                           SMTO_ABORTIFHUNG, kTimeoutMs, &copied))
-    return {};
+  if (!ask(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), copied)) return {};
   return std::wstring(buffer.data(), copied);
 }
 
-// Which top-level windows with the title a command means.
-enum class Kind { Launcher, MessageBox, Any };
+// "&" marks a mnemonic in a caption; the user sees the caption without it.
+std::wstring withoutMnemonic(std::wstring text) {
+  std::erase(text, L'&');
+  return text;
+}
 
-// A message box is a dialog-class window whose text sits in the static
-// control numbered 0xFFFF. The launcher may itself be a dialog, so the class
-// alone does not tell them apart.
+// A message box is a dialog with its text in the static control numbered
+// 0xFFFF; the program's own windows may be dialogs too.
 bool isMessageBox(HWND hwnd) {
-  return className(hwnd) == kDialogClass && GetDlgItem(hwnd, 0xFFFF) != nullptr;
+  return isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF);
 }
 
-struct TopLevelQuery {
-  std::wstring title;
-  Kind kind;
+std::vector<HWND> visibleTopLevel() {
   std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectTopLevel(HWND hwnd, LPARAM param) {
-  auto* query = reinterpret_cast<TopLevelQuery*>(param);
-  if (!IsWindowVisible(hwnd)) return TRUE;
-  if (windowText(hwnd) != query->title) return TRUE;
-  if (query->kind == Kind::Any || isMessageBox(hwnd) == (query->kind == Kind::MessageBox))
-    query->found.push_back(hwnd);
-  return TRUE;
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
-std::vector<HWND> topLevelWindows(const std::wstring& title, Kind kind) {
-  TopLevelQuery query{title, kind, {}};
-  EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&query));
-  return query.found;
+HWND topLevel(const std::wstring& title, bool messageBox) {
+  for (HWND hwnd : visibleTopLevel())
+    if (isMessageBox(hwnd) == messageBox && windowText(hwnd) == title) return hwnd;
+  return nullptr;
 }
 
-HWND firstTopLevel(const std::wstring& title, Kind kind) {
-  std::vector<HWND> found = topLevelWindows(title, kind);
-  return found.empty() ? nullptr : found.front();
+// The window's controls in creation order.
+std::vector<HWND> controls(HWND window) {
+  std::vector<HWND> found;
+  if (window)
+    EnumChildWindows(
+        window,
+        [](HWND hwnd, LPARAM param) -> BOOL {
+          reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
-struct ChildQuery {
-  std::wstring className;  // empty: any class
-  std::wstring text;       // empty: any text
-  bool matchText;
-  HWND found;
-};
-
-// "&" marks a mnemonic in a button caption; the user sees the caption without it.
-std::wstring withoutMnemonic(const std::wstring& text) {
-  std::wstring result;
-  for (wchar_t c : text)
-    if (c != L'&') result += c;
-  return result;
+HWND firstOfClass(HWND window, const wchar_t* name) {
+  for (HWND control : controls(window))
+    if (isClass(control, name)) return control;
+  return nullptr;
 }
 
-BOOL CALLBACK findChild(HWND hwnd, LPARAM param) {
-  auto* query = reinterpret_cast<ChildQuery*>(param);
-  if (!query->className.empty() && lstrcmpiW(className(hwnd).c_str(), query->className.c_str()) != 0)
-    return TRUE;
-  if (query->matchText && withoutMnemonic(windowText(hwnd)) != query->text) return TRUE;
-  query->found = hwnd;
-  return FALSE;
-}
-
-HWND child(HWND parent, const std::wstring& cls, const std::wstring& text, bool matchText) {
-  if (!parent) return nullptr;
-  ChildQuery query{cls, text, matchText, nullptr};
-  EnumChildWindows(parent, findChild, reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
-
-HWND launcherCombo(const std::wstring& title) {
-  return child(firstTopLevel(title, Kind::Launcher), L"ComboBox", L"", false);
-}
-
-// The window's own edit boxes (not the one inside a combo box), in creation order.
+// The window's own edit boxes, not the one inside its combo box.
 std::vector<HWND> editBoxes(HWND window) {
-  struct Collector {
-    std::vector<HWND> found;
-    static BOOL CALLBACK each(HWND hwnd, LPARAM param) {
-      if (lstrcmpiW(className(hwnd).c_str(), L"Edit") == 0 &&
-          lstrcmpiW(className(GetParent(hwnd)).c_str(), L"ComboBox") != 0)
-        reinterpret_cast<Collector*>(param)->found.push_back(hwnd);
-      return TRUE;
-    }
-  } collector;
-  if (window) EnumChildWindows(window, Collector::each, reinterpret_cast<LPARAM>(&collector));
-  return collector.found;
+  std::vector<HWND> edits;
+  for (HWND control : controls(window))
+    if (isClass(control, L"Edit") && !isClass(GetParent(control), L"ComboBox")) edits.push_back(control);
+  return edits;
 }
 
-// Prints the items of a combo box or list box, one a line.
+int printXid(HWND hwnd) {
+  auto xid = reinterpret_cast<std::uintptr_t>(hwnd ? GetPropW(hwnd, L"__wine_x11_whole_window") : nullptr);
+  return xid ? print(std::to_string(xid)) : 1;
+}
+
 int printItems(HWND list, bool combo) {
-  const UINT getCount = combo ? CB_GETCOUNT : LB_GETCOUNT;
-  const UINT getLength = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
-  const UINT getText = combo ? CB_GETLBTEXT : LB_GETTEXT;
-  DWORD_PTR count = 0;
-  if (!SendMessageTimeoutW(list, getCount, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count)) return 1;
+  DWORD_PTR count = 0, length = 0, copied = 0;
+  if (!ask(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0, count)) return 1;
   for (WPARAM i = 0; i < count; ++i) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(list, getLength, i, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &length)) return 1;
+    if (!ask(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, length)) return 1;
     std::vector<wchar_t> buffer(length + 1);
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(list, getText, i, reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
-                             kTimeoutMs, &copied))
+    if (!ask(list, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(buffer.data()), copied))
       return 1;
     print(utf8(std::wstring(buffer.data(), copied)));
   }
   return 0;
 }
 
-std::string rectText(const RECT& r) {
+HWND focusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!window || !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+int printFocus(HWND window) {
+  HWND focus = focusOf(window), combo = firstOfClass(window, L"ComboBox");
+  if (!window) return 1;
+  if (combo && focus && (focus == combo || IsChild(combo, focus))) return print("combo");
+  std::vector<HWND> edits = editBoxes(window);
+  auto edit = std::find(edits.begin(), edits.end(), focus);
+  if (edit != edits.end()) return print("Edit " + std::to_string(edit - edits.begin() + 1));
+  return print(focus ? utf8(className(focus)) : "none");
+}
+
+// The controls Tab visits, from the first, as the dialog manager walks them.
+int printTabs(HWND window) {
+  HWND first = window ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr;
+  if (!first) return 1;
+  HWND at = first;
+  do {
+    print(utf8(className(at)) + "|" + utf8(withoutMnemonic(windowText(at))));
+    at = GetNextDlgTabItem(window, at, FALSE);
+  } while (at && at != first);
+  return 0;
+}
+
+// Where the window's content is, whether Wine or a window manager draws its frame.
+int printClient(HWND window) {
+  RECT r{};
+  if (!window || !GetClientRect(window, &r)) return 1;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
-  return buffer;
+  return print(buffer);
 }
 
-std::string hex(std::uintptr_t value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
-  return buffer;
+int printCenter(HWND window, const std::wstring& caption) {
+  for (HWND control : controls(window)) {
+    RECT r{};
+    if (isClass(control, L"Button") && withoutMnemonic(windowText(control)) == caption &&
+        GetWindowRect(control, &r))
+      return print(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
+  }
+  return 1;
 }
 
-// The X11 window Wine's display driver keeps for a top-level window, so the
-// script can address exactly this window with X tools.
-int printXid(HWND hwnd) {
-  if (!hwnd) return 1;
-  auto xid = reinterpret_cast<std::uintptr_t>(GetPropW(hwnd, L"__wine_x11_whole_window"));
-  if (!xid) return 1;
-  print(std::to_string(xid));
-  return 0;
-}
-
-int listWindows() {
-  struct Lister {
-    static BOOL CALLBACK each(HWND hwnd, LPARAM) {
-      if (!IsWindowVisible(hwnd)) return TRUE;
-      DWORD pid = 0;
-      GetWindowThreadProcessId(hwnd, &pid);
-      RECT r{};
-      GetWindowRect(hwnd, &r);
-      print(hex(reinterpret_cast<std::uintptr_t>(hwnd)) + " pid=" + std::to_string(pid) +
-            " class=" + utf8(className(hwnd)) + " title=" + utf8(windowText(hwnd)) + " rect=" + rectText(r));
-      return TRUE;
-    }
-  };
-  EnumWindows(Lister::each, 0);
-  return 0;
+// Polls in-process, so that the time is not that of starting a probe.
+int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
+  for (ULONGLONG deadline = GetTickCount64() + 60000; GetTickCount64() < deadline; Sleep(1)) {
+    HWND window = topLevel(title, false);
+    DWORD_PTR count = 0;
+    if (!window || (wanted > 0 &&
+                    !(ask(firstOfClass(window, L"ComboBox"), CB_GETCOUNT, 0, 0, count) && count == wanted)))
+      continue;
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return print(std::to_string((ticks - 116444736000000000ULL) / 10000));  // Unix milliseconds
+  }
+  return 1;
 }
 
 // What Windows reads from a program's version record, in the record's own
@@ -237,19 +223,18 @@ int printVersion(const std::wstring& file) {
   DWORD size = GetFileVersionInfoSizeW(file.c_str(), nullptr);
   std::vector<char> record(size);
   VS_FIXEDFILEINFO* fixed = nullptr;
+  WORD* language = nullptr;
   UINT length = 0;
   if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, record.data()) ||
-      !VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length))
+      !VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
+      !VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&language),
+                      &length) ||
+      length < 2 * sizeof(WORD))
     return 1;
   print(std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
         std::to_string(LOWORD(fixed->dwFileVersionLS)));
-  WORD* language = nullptr;
-  if (!VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&language),
-                      &length) ||
-      length < 2 * sizeof(WORD))
-    return 1;
   wchar_t block[32];
   swprintf(block, 32, L"\\StringFileInfo\\%04x%04x\\", language[0], language[1]);
   for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
@@ -263,248 +248,42 @@ int printVersion(const std::wstring& file) {
 }
 
 int run(const std::vector<std::wstring>& args) {
-  if (args.empty()) return 2;
-  const std::wstring& command = args[0];
-  if (command == L"acp") {
-    print(std::to_string(GetACP()));
-    return 0;
+  const std::wstring command = args.empty() ? L"" : args[0];
+  if (command == L"acp") return print(std::to_string(GetACP()));
+  if (command == L"menu") {
+    for (HWND hwnd : visibleTopLevel())
+      if (isClass(hwnd, L"#32768")) return 0;
+    return 1;
   }
-  if (command == L"windows") return listWindows();
   if (args.size() < 2) return 2;
   if (command == L"version") return printVersion(args[1]);
-  const std::wstring& title = args[1];
-
-  if (command == L"wait-items" && args.size() >= 3) {
-    // Polls in-process, so that the time is not that of starting a probe.
-    const LRESULT wanted = _wtoi(args[2].c_str());
-    for (ULONGLONG deadline = GetTickCount64() + 60000; GetTickCount64() < deadline; Sleep(1)) {
-      HWND window = firstTopLevel(title, Kind::Launcher);
-      if (!window) continue;
-      HWND list = child(window, L"ComboBox", L"", false);
-      DWORD_PTR count = 0;
-      if (wanted > 0 &&
-          !(list && SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count) &&
-            static_cast<LRESULT>(count) == wanted))
-        continue;
-      FILETIME now;
-      GetSystemTimePreciseAsFileTime(&now);
-      ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-      print(std::to_string((ticks - 116444736000000000ULL) / 10000));  // Unix milliseconds
-      return 0;
-    }
-    return 1;
-  }
-  if (command == L"count") {
-    print(std::to_string(topLevelWindows(title, Kind::Any).size()));
-    return 0;
-  }
+  if (command == L"wait-items" && args.size() == 3) return waitForItems(args[1], _wtoi(args[2].c_str()));
   if (command == L"msgbox") {
-    HWND box = firstTopLevel(title, Kind::MessageBox);
-    if (!box) return 1;
-    // Message boxes keep their text in the static control numbered 0xFFFF.
-    HWND text = GetDlgItem(box, 0xFFFF);
-    if (!text) return 1;
-    print(utf8(windowText(text)));
-    return 0;
+    HWND text = GetDlgItem(topLevel(args[1], true), 0xFFFF);
+    return text ? print(utf8(windowText(text))) : 1;
   }
-  if (command == L"msgbox-xid") return printXid(firstTopLevel(title, Kind::MessageBox));
-  if (command == L"xid") return printXid(firstTopLevel(title, Kind::Launcher));
-  if (command == L"geometry") {
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    RECT r{};
-    if (!window || !GetWindowRect(window, &r)) return 1;
-    print(rectText(r));
-    return 0;
-  }
-  if (command == L"client") {
-    // Where the window's content is, whether Wine or a window manager draws its frame.
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    RECT r{};
-    if (!window || !GetClientRect(window, &r)) return 1;
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    print(rectText(r));
-    return 0;
-  }
+  if (command == L"msgbox-xid") return printXid(topLevel(args[1], true));
 
-  if (command == L"close-box") {
-    // Ask the window itself where its close box is, as the pointer would:
-    // the frame may be drawn by Wine or by a window manager, with any metrics.
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    RECT r{};
-    if (!window || !GetWindowRect(window, &r)) return 1;
-    auto hitsClose = [&](long x, long y) {
-      DWORD_PTR hit = 0;
-      return SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, kTimeoutMs,
-                                 &hit) &&
-             hit == HTCLOSE;
-    };
-    // Where the standard metrics put it; confirmed by a hit test.
-    long frame = GetSystemMetrics(SM_CXSIZEFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER);
-    long guessX = r.right - frame - GetSystemMetrics(SM_CXSIZE) / 2;
-    long guessY = r.top + frame + GetSystemMetrics(SM_CYCAPTION) / 2;
-    if (hitsClose(guessX, guessY)) {
-      print(std::to_string(guessX) + " " + std::to_string(guessY));
-      return 0;
-    }
-    // Otherwise search the top right corner on a coarse grid.
-    long left = r.right, right = r.left - 1, top = r.bottom, bottom = r.top - 1;
-    for (long y = r.top; y < r.top + 64 && y < r.bottom; y += 2) {
-      for (long x = r.right - 1; x >= r.right - 128 && x >= r.left; x -= 2) {
-        if (!hitsClose(x, y)) continue;
-        left = std::min(left, x), right = std::max(right, x);
-        top = std::min(top, y), bottom = std::max(bottom, y);
-      }
-    }
-    if (right < left) return 1;
-    print(std::to_string((left + right) / 2) + " " + std::to_string((top + bottom) / 2));
-    return 0;
-  }
-
-  if (command == L"controls") {
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    if (!window) return 1;
-    struct Lister {
-      static BOOL CALLBACK each(HWND hwnd, LPARAM) {
-        if (!IsWindowVisible(hwnd)) return TRUE;
-        std::wstring cls = className(hwnd);
-        // The edit field inside the combo box is part of it.
-        if (lstrcmpiW(cls.c_str(), L"Edit") == 0 &&
-            lstrcmpiW(className(GetParent(hwnd)).c_str(), L"ComboBox") == 0)
-          return TRUE;
-        std::string line = utf8(cls) + "|" + utf8(withoutMnemonic(windowText(hwnd)));
-        LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
-        if (lstrcmpiW(cls.c_str(), L"Button") == 0 && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-          line += "|default";
-        print(line);
-        return TRUE;
-      }
-    };
-    EnumChildWindows(window, Lister::each, 0);
-    return 0;
-  }
-
-  if (command == L"tabs") {
-    // The controls Tab visits, from the first, as the dialog manager walks them.
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    HWND first = window ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr;
-    if (!first) return 1;
-    HWND at = first;
-    do {
-      print(utf8(className(at)) + "|" + utf8(withoutMnemonic(windowText(at))));
-      at = GetNextDlgTabItem(window, at, FALSE);
-    } while (at && at != first);
-    return 0;
-  }
+  HWND window = topLevel(args[1], false);
+  if (command == L"center" && args.size() == 3) return printCenter(window, args[2]);
+  if (args.size() != 2) return 2;
+  if (command == L"xid") return printXid(window);
+  if (command == L"focus") return printFocus(window);
+  if (command == L"tabs") return printTabs(window);
+  if (command == L"client") return printClient(window);
+  if (command == L"enabled") return window ? print(IsWindowEnabled(window) ? "1" : "0") : 1;
   if (command == L"edits") {
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    if (!window) return 1;
     for (HWND edit : editBoxes(window)) print(utf8(windowText(edit)));
-    return 0;
+    return window ? 0 : 1;
   }
-  if (command == L"enabled") {
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    if (!window) return 1;
-    print(IsWindowEnabled(window) ? "1" : "0");
-    return 0;
-  }
-
-  HWND combo = launcherCombo(title);
-  if (command == L"name-field") {
-    // A drop-down combo box's edit field fills it but for the arrow button
-    // at its right end; a point a little in from the left edge is in the field.
-    RECT r{};
-    if (!combo || !GetWindowRect(combo, &r)) return 1;
-    print(std::to_string(r.left + std::min(12L, (r.right - r.left) / 4)) + " " +
-          std::to_string((r.top + r.bottom) / 2));
-    return 0;
-  }
-  if (command == L"items") {
-    if (combo) return printItems(combo, true);
-    HWND list = child(firstTopLevel(title, Kind::Launcher), L"ListBox", L"", false);
-    return list ? printItems(list, false) : 1;
-  }
-  if (command == L"text") {
-    if (!combo) return 1;
-    print(utf8(windowText(combo)));
-    return 0;
-  }
-  if (command == L"dropped") {
-    DWORD_PTR dropped = 0;
-    if (!combo ||
-        !SendMessageTimeoutW(combo, CB_GETDROPPEDSTATE, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &dropped))
-      return 1;
-    print(dropped ? "1" : "0");
-    return 0;
-  }
-  if (command == L"drop-geometry") {
-    // The dropped-down list is a top-level window of its own, owned by the
-    // combo box's thread; its rectangle is what is on screen (the combo box's
-    // own idea of the drop-down size may be taller than the items need).
-    if (!combo) return 1;
-    struct ListQuery {
-      DWORD thread;
-      HWND found;
-      static BOOL CALLBACK each(HWND hwnd, LPARAM param) {
-        auto* query = reinterpret_cast<ListQuery*>(param);
-        if (!IsWindowVisible(hwnd) || className(hwnd) != L"ComboLBox" ||
-            GetWindowThreadProcessId(hwnd, nullptr) != query->thread)
-          return TRUE;
-        query->found = hwnd;
-        return FALSE;
-      }
-    } query{GetWindowThreadProcessId(combo, nullptr), nullptr};
-    EnumWindows(ListQuery::each, reinterpret_cast<LPARAM>(&query));
-    RECT r{};
-    if (!query.found || !GetWindowRect(query.found, &r)) return 1;
-    print(rectText(r));
-    return 0;
-  }
-  if (command == L"focus") {
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (!window || !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return 1;
-    HWND focus = info.hwndFocus;
-    if (combo && focus && (focus == combo || IsChild(combo, focus))) {
-      print("combo");
-      return 0;
-    }
-    std::vector<HWND> edits = editBoxes(window);
-    auto edit = std::find(edits.begin(), edits.end(), focus);
-    if (edit != edits.end()) {
-      print("Edit " + std::to_string(edit - edits.begin() + 1));
-      return 0;
-    }
-    print(focus ? utf8(className(focus)) : "none");
-    return 0;
-  }
-
+  HWND combo = firstOfClass(window, L"ComboBox");
+  if (command == L"items")
+    return combo ? printItems(combo, true) : printItems(firstOfClass(window, L"ListBox"), false);
+  if (command == L"text") return combo ? print(utf8(windowText(combo))) : 1;
   if (command == L"selection") {
-    HWND window = firstTopLevel(title, Kind::Launcher);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
     DWORD_PTR selection = 0;
-    if (!window || !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus ||
-        !SendMessageTimeoutW(info.hwndFocus, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &selection))
-      return 1;
-    print(std::to_string(LOWORD(selection)) + " " + std::to_string(HIWORD(selection)));
-    return 0;
-  }
-
-  if (args.size() < 3) return 2;
-  const std::wstring& caption = args[2];
-  if (command == L"center") {
-    // Any window with the title may hold the button: the launcher or its
-    // message box.
-    for (HWND window : topLevelWindows(title, Kind::Any)) {
-      HWND button = child(window, L"Button", caption, true);
-      if (!button) continue;
-      RECT r{};
-      GetWindowRect(button, &r);
-      print(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
-      return 0;
-    }
-    return 1;
+    if (!ask(focusOf(window), EM_GETSEL, 0, 0, selection)) return 1;
+    return print(std::to_string(LOWORD(selection)) + " " + std::to_string(HIWORD(selection)));
   }
   return 2;
 }
@@ -512,8 +291,7 @@ int run(const std::vector<std::wstring>& args) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  std::vector<std::wstring> args(argv + 1, argv + argc);
-  int code = run(args);
+  int code = run(std::vector<std::wstring>(argv + 1, argv + argc));
   if (code == 2) std::fputs("usage: probe <command> [title] [caption]; see probe.cpp\n", stderr);
   return code;
 }

@@ -23,7 +23,7 @@ BUILD=$(realpath -m "$1")
 source "$HERE/lib.sh"
 
 TESTS=()
-for tests_file in launcher registration settings bad_input package ime; do source "$HERE/${tests_file}_tests.sh"; done
+for tests_file in system keyboard package tray; do source "$HERE/${tests_file}_tests.sh"; done
 
 # -------------------------------------------------------------------- main
 

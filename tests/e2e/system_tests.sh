@@ -1,0 +1,131 @@
+# End-to-end tests of what only the system itself can show: the backend's
+# checks against it, the real file system, and how Windows starts programs.
+
+# The backend's own checks against the system: the DLL search, files, code
+# page, profile strings, windows built from their declarations, DPI,
+# activation, modal shows.
+test_backend_checks_pass_against_the_system() {
+  local checks=$BUILD/win32/pyxtern_win32_test.exe
+  [ -f "$checks" ] || fail "$checks is missing" || return 1
+  new_app backend || return 1
+  local output
+  output=$(cd "$APP" && wine "$checks" 2>/dev/null | tr -d '\r')
+  local status=$?
+  NOTE=$(printf '%s\n' "$output" | tail -1)
+  [ "$status" = 0 ] || {
+    detail "$output"
+    fail "backend checks failed"
+  }
+}
+
+# padded_after_launch FILE NAME: FILE as a launch of NAME rewrites it: that
+# favourite first, the others in their order, every name padded.
+padded_after_launch() {
+  awk -v want="$2" -v width="$NAME_WIDTH" 'BEGIN { RS = "\r\n"; ORS = "\r\n" }
+    { at = index($0, ";"); name = substr($0, 1, at - 1); sub(/ +$/, "", name)
+      line = sprintf("%-" width "s", name) ";" substr($0, at + 1) }
+    FNR == NR { if (name == want && !first) { first = FNR; print line }; next }
+    FNR != first { print line }' "$1" "$1"
+}
+
+# The favourites file on a real disk: held open by another program, it is
+# reported and left alone; killed while it rewrites the file after a launch,
+# at three moments (as the temporary file appears, half-way through it, once
+# it is complete), the program leaves it whole, old or new, and the next
+# start leaves no temporary file; a read-only file is made writable at start.
+test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
+  new_app files || return 1
+  local file=$APP/pyxtern.txt tmp=$APP/pyxtern.txt.tmp argument
+  argument=$(printf 'a%.0s' {1..16000})
+  # The program's path through the environment: awk -v would take its "\" as escapes.
+  T=$TARGET awk -v a="$argument" \
+    'BEGIN { for (i = 0; i < 500; i++) printf "f%04d;%s /%s\r\n", i, ENVIRON["T"], a }' >"$file"
+  cp "$file" "$APP/old.txt"
+  hold pyxtern.txt --hold-file "$(winpath "$file")" && start_launcher || return 1
+  expect_message "$TITLE" '70|pfrmPyxtern_Form_Activate|書き込みできません。' message-file-held-open.png &&
+    expect_probe focus "$TITLE" combo || return 1
+  cmp -s "$file" "$APP/old.txt" || fail "the file held open changed" || return 1
+  stop_launchers
+
+  local moment outcomes=() name inode size
+  listed() { [ "$(probe items "$TITLE" | wc -l)" = 500 ]; }
+  for moment in appears half complete read-only; do
+    [ "$moment" != read-only ] || chmod a-w "$file"
+    start_launcher && wait_for_window && wait_for 30 "the list of 500 favourites" listed || return 1
+    [ ! -e "$tmp" ] || fail "the start after a kill left the temporary file" || return 1
+    name=$(tail -n 1 "$file" | cut -d';' -f1 | tr -d ' ')
+    cp "$file" "$APP/old.txt" && padded_after_launch "$file" "$name" >"$APP/new.txt" || return 1
+    size=$(stat -c %s "$APP/new.txt")
+    inode=$(stat -c %i "$file")
+    launch "$name" || return 1
+    [ "$moment" != read-only ] || break
+    # Busy polling with one stat a round: the whole rewrite takes only some
+    # milliseconds.
+    reached() {
+      local now
+      # shellcheck disable=SC2207 # two numbers a file, split on purpose
+      now=($(stat -c '%i %s' "$file" "$tmp" 2>/dev/null))
+      [ "${now[0]}" != "$inode" ] && return 0 # too late: the new file is in place
+      [ ${#now[@]} = 4 ] || return 1
+      case $moment in
+        appears) return 0 ;;
+        half) [ "${now[3]}" -ge $((size / 2)) ] ;;
+        complete) [ "${now[3]}" -ge "$size" ] ;;
+      esac
+    }
+    local deadline=$(($(now_ms) + 15000))
+    until reached; do
+      [ "$(now_ms)" -lt "$deadline" ] || fail "the rewrite never reached: the temporary file $moment" || return 1
+    done
+    kill -9 "$PID"
+    wait "$PID" 2>/dev/null
+    if cmp -s "$file" "$APP/old.txt"; then
+      outcomes+=("$moment: old")
+    elif cmp -s "$file" "$APP/new.txt"; then
+      outcomes+=("$moment: new")
+    else
+      fail "killed when the temporary file $moment, pyxtern.txt is neither the old nor the new file" || return 1
+    fi
+    [ ! -e "$tmp" ] || outcomes[-1]+=" + temporary file"
+    stop_launchers
+  done
+  NOTE="kills of a $(($(stat -c %s "$file") / 1024)) kB rewrite, the file after each: $(printf '%s, ' "${outcomes[@]}")"
+  NOTE=${NOTE%, }
+  # The read-only file was made writable as the program started: the launch rewrote it.
+  wait_for 10 "the read-only file to be rewritten" cmp -s "$file" "$APP/new.txt"
+}
+
+# With a program at C:\Program.exe, Windows tries it first for an unquoted
+# command line that starts "C:\Program Files\...". Neither a favourite in
+# such a folder nor the browser program of the settings may start it; an
+# argument keeps its quotes, and a document opens with its associated program.
+test_programs_start_as_written_never_as_c_program() {
+  new_app guess || return 1
+  local drive=$WINEPREFIX/drive_c folder="$WINEPREFIX/drive_c/Program Files/pyx rec"
+  local program='C:\Program Files\pyx rec\target.exe' doc='C:\Program Files\pyx rec\report.pyxdoc'
+  mkdir -p "$folder" && cp "$E2E/target.exe" "$folder/target.exe" && cp "$E2E/target.exe" "$drive/Program.exe" &&
+    touch "$folder/report.pyxdoc" || fail "cannot place the recorders" || return 1
+  wine reg add 'HKCR\.pyxdoc' /ve /d pyxdocfile /f >/dev/null 2>&1 &&
+    wine reg add 'HKCR\pyxdocfile\shell\open\command' /ve /d "\"$program\" \"%1\"" /f >/dev/null 2>&1 ||
+    fail "cannot make .pyxdoc files open with target.exe" || return 1
+  printf '[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=%s\r\n' "$program" >"$APP/Tesmora.ini"
+  write_favourites "plain;$program /p" "quoted;\"$program\" \"a b\"" 'folder;C:\Program Files\pyx rec' \
+    "doc;$doc" || return 1
+  # Each recorder logs beside itself, so the log tells which program ran.
+  ln -s "$folder/launched.txt" "$APP/launched.txt"
+  (cd "$APP" && exec wine pyxtern.exe) >>"$APP/wine.log" 2>&1 &
+  PID=$!
+  STARTED+=("$PID")
+  wait_for_window || return 1
+  launch plain && expect_started 1 "\"$program\" /p" || return 1
+  launch quoted && expect_started 2 "\"$program\" \"a b\"" || return 1
+  launch folder && expect_started 3 "\"$program\" C:\Program Files\pyx rec" || return 1
+  launch doc && expect_started 4 "\"$program\" \"$doc\"" || return 1
+  [ ! -e "$drive/launched.txt" ] || fail "C:\\Program.exe was started: $(cat "$drive/launched.txt")"
+}
+
+TESTS+=(
+  test_backend_checks_pass_against_the_system
+  test_favourites_file_held_open_killed_mid_rewrite_or_read_only
+  test_programs_start_as_written_never_as_c_program
+)
