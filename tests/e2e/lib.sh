@@ -44,12 +44,8 @@ source "$HERE/../../tools/ensure-packages.sh"
 source "$HERE/../../tools/wine-env.sh"
 
 install_prerequisites() {
-  local packages=("${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}") tool
+  local packages=("${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}")
   ensure_packages "${packages[@]}" || die "cannot install ${packages[*]} (needs root or sudo)"
-  for tool in wine wineserver Xvfb xdotool xdpyinfo xprop xwininfo import iconv unzip x86_64-w64-mingw32-g++ \
-    uim-xim; do
-    command -v "$tool" >/dev/null || die "$tool is missing after installing ${packages[*]}"
-  done
   wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
 }
 
@@ -62,8 +58,6 @@ build_helpers() {
 }
 
 # ------------------------------------------------------------------ waiting
-
-now_ms() { wine_now_ms; }
 
 # wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; fails with
 # a reason naming WHAT once SECONDS have passed.
@@ -178,9 +172,16 @@ hold() {
   wait_for 15 "another program to hold $what" holds && [ -s "$log" ] || fail "another program cannot hold $what"
 }
 
+# reading FACT TITLE: that fact of the window titled TITLE, one a line, as
+# `probe window` names them; fails while no such window is shown.
+reading() {
+  local facts
+  facts=$(probe window "$2" "$1") && sed -n "s/^$1 //p" <<<"$facts"
+}
+
 # has_window TITLE: the window titled TITLE is shown; XID is its X window.
-has_window() { XID=$(probe xid "$1"); }
-no_window() { ! probe xid "$1" >/dev/null; }
+has_window() { XID=$(reading xid "$1"); }
+no_window() { ! probe window "$1" xid >/dev/null; }
 
 wait_for_window() {
   wait_for 30 "the launcher window" has_window "$TITLE" || {
@@ -223,13 +224,13 @@ expect_started() {
 
 # ------------------------------------------------------------- the windows
 
-probe_reads() { [ "$(probe "$1" "$2")" = "$(printf '%s\n' "${@:3}")" ]; }
+window_reads() { [ "$(reading "$1" "$2")" = "$(printf '%s\n' "${@:3}")" ]; }
 
-# expect_probe COMMAND TITLE LINE...: waits until `probe COMMAND TITLE`
-# prints exactly these lines.
-expect_probe() {
-  wait_for 10 "the $1 of $2 to read: ${*:3}" probe_reads "$@" && return 0
-  detail "the $1 of $2 reads: $(probe "$1" "$2" | paste -sd '|')"
+# expect_window FACT TITLE LINE...: waits until that fact of the window
+# titled TITLE reads exactly these lines.
+expect_window() {
+  wait_for 10 "$1 in $2 to read: ${*:3}" window_reads "$@" && return 0
+  detail "$1 in $2 reads: $(reading "$1" "$2" | paste -sd '|')"
   return 1
 }
 
@@ -257,20 +258,20 @@ click_button() {
 # composed, when one is on).
 type_name() {
   [ -z "$1" ] || xdotool type --delay 50 "$1"
-  expect_probe text "$TITLE" "${2-$1}"
+  expect_window text "$TITLE" "${2-$1}"
 }
 
 # launch NAME: what a user does to start a favourite by name. The launcher
 # gets the keyboard focus as clicking its window gives it, in the name field.
 launch() {
-  has_window "$TITLE" && xdotool windowfocus --sync "$XID" 2>/dev/null && expect_probe focus "$TITLE" combo &&
+  has_window "$TITLE" && xdotool windowfocus --sync "$XID" 2>/dev/null && expect_window focus "$TITLE" combo &&
     type_name "$1" && xdotool key Return
 }
 
 # right_click_launcher: on its surface, left of the controls.
 right_click_launcher() {
   local x y width height
-  read -r x y width height < <(probe client "$TITLE") || fail "no launcher window to click" || return 1
+  read -r x y width height < <(reading client "$TITLE") || fail "no launcher window to click" || return 1
   click_at $((x + 12)) $((y + height / 2)) 3
 }
 
@@ -286,7 +287,7 @@ choose_menu_item() {
 # the focus in its upper hotkey box.
 open_settings() {
   right_click_launcher && choose_menu_item 1 && wait_for 10 "the settings window" has_window "$SETTINGS" &&
-    expect_probe focus "$SETTINGS" 'Edit 1'
+    expect_window focus "$SETTINGS" 'Edit 1'
 }
 
 no_message_box() { ! probe msgbox "$1" >/dev/null; }
@@ -296,10 +297,11 @@ no_message_box() { ! probe msgbox "$1" >/dev/null; }
 # answers it with Return.
 expect_message() {
   local text box
-  shown() { text=$(probe msgbox "$1") && text=$(tr -d '\r' <<<"$text" | paste -sd '|'); }
+  shown() {
+    text=$(probe msgbox "$1") && box=${text%%$'\n'*} && text=$(sed 1d <<<"$text" | tr -d '\r' | paste -sd '|')
+  }
   wait_for 30 "a message box titled $1" shown "$1" || return 1
   [ "$text" = "$2" ] || fail "the message reads '$text'" || return 1
-  box=$(probe msgbox-xid "$1") || fail "no X window for the message box" || return 1
   [ -z "${3:-}" ] || shot_window "$box" "$3"
   xdotool windowfocus --sync "$box" 2>/dev/null
   xdotool key Return
@@ -331,9 +333,9 @@ shot_window() { import -window "$1" "$SHOTS/$2" 2>/dev/null || detail "screensho
 run_test() {
   local name=${1#test_} started ok=1 took
   REASON='' DETAILS='' NOTE=''
-  started=$(now_ms)
+  started=$(wine_now_ms)
   windows_managed N && "$1" || ok=0
-  took=$(awk -v ms=$(($(now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
+  took=$(awk -v ms=$(($(wine_now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
   if [ "$ok" = 1 ]; then
     PASSED=$((PASSED + 1))
     echo "PASS $name ($took${NOTE:+; $NOTE})"

@@ -52,23 +52,24 @@ test_release_archive_used_from_a_japanese_folder_name_with_a_space() {
   launch memo && expect_started 1 "\"$TARGET\" /r" || return 1
   expect_lines "$(padded memo "$TARGET /r")" "$(padded abc "$TARGET /a")" || return 1
 
-  open_settings && expect_probe edits "$SETTINGS" 'Ctrl + Sift + F3' 'Ctrl + Sift + F2' || return 1
+  open_settings && expect_window edit "$SETTINGS" 'Ctrl + Sift + F3' 'Ctrl + Sift + F2' || return 1
   shot_window "$XID" settings.png
-  expect_probe tabs "$SETTINGS" 'Edit|Ctrl + Sift + F3' 'Edit|Ctrl + Sift + F2' 'Button|IEタイプ(初心者向)' \
+  expect_window tab "$SETTINGS" 'Edit|Ctrl + Sift + F3' 'Edit|Ctrl + Sift + F2' 'Button|IEタイプ(初心者向)' \
     'Button|登録画面を閉じる' 'Button|OK' 'Button|キャンセル' 'Button|適用' || return 1
   xdotool key ctrl+shift+F4
-  expect_probe edits "$SETTINGS" 'Ctrl + Sift + F4' 'Ctrl + Sift + F2' || return 1
+  expect_window edit "$SETTINGS" 'Ctrl + Sift + F4' 'Ctrl + Sift + F2' || return 1
   local lower
   for lower in alt+a:'Ctrl + Alt + A' F10:F10 space:F10 ctrl+shift+F6:'Ctrl + Sift + F6'; do
     xdotool key Tab "${lower%%:*}"
-    expect_probe edits "$SETTINGS" 'Ctrl + Sift + F4' "${lower#*:}" || return 1
+    expect_window edit "$SETTINGS" 'Ctrl + Sift + F4' "${lower#*:}" || return 1
     xdotool key shift+Tab
   done
   click_button 'Exploreタイプ(ヘビーユーザー向)' "$SETTINGS" && click_button OK "$SETTINGS" &&
     wait_for 10 "the settings window to close" no_window "$SETTINGS" || return 1
   printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 115 Small 117 >"$APP/expected.ini"
   printf '\r\n[OPEN_TYPE]\r\nTYEP=1\r\n\r\n[FORM]\r\nCLOSE=0\r\n' >>"$APP/expected.ini"
-  cmp -s "$APP/expected.ini" "$APP/Tesmora.ini" || fail "Tesmora.ini beside it reads: $(tr '\r\n' '|' <"$APP/Tesmora.ini")" || return 1
+  cmp -s "$APP/expected.ini" "$APP/Tesmora.ini" ||
+    fail "Tesmora.ini beside it reads: $(tr '\r\n' '|' <"$APP/Tesmora.ini")" || return 1
   press_hotkey ctrl+shift+F6 && wait_for 10 "the new minimise hotkey to hide the launcher" no_window "$TITLE" ||
     return 1
   press_hotkey ctrl+shift+F4 &&

@@ -1,30 +1,17 @@
 // Reads the program's windows from another process, the way assistive
 // software does, and prints what it finds as UTF-8 for the end-to-end tests
-// and the Wine benchmark. It runs under the same Wine prefix and server.
-//
-//   probe acp                          the ANSI code page (932 for Japanese)
-//   probe menu                         succeeds while a popup menu is open
-//   probe xid <title>                  the X11 window behind the window
-//   probe msgbox <title>               the text of the message box with this title
-//   probe msgbox-xid <title>           the X11 window behind that message box
-//   probe items <title>                the items of its combo box, or else of its list box, one a line
-//   probe edits <title>                the texts of its edit boxes, one a line
-//   probe text <title>                 the text in its combo box's edit field
-//   probe focus <title>                "combo" while the keyboard focus is in its combo box, "Edit N" in
-//                                      its N-th edit box, else the focused control's class
-//   probe selection <title>            start and end of the selection in its focused edit field
-//   probe tabs <title>                 the controls Tab visits from the first: class|text, one a line
-//   probe enabled <title>              1 while the window takes input, 0 while it is disabled
-//   probe client <title>               x y width height of its client area, screen pixels
-//   probe center <title> <caption>     screen centre of its button with this caption
-//   probe wait-items <title> <count>   waits up to 60 s until the window shows this many items in its
-//                                      combo box (0: until it is shown); prints that Unix time in ms
-//   probe version <file>               the file's version numbers, then its FileVersion and
-//                                      ProductVersion texts, one a line
-//
-// <title> names a visible top-level window that is not a message box, but
-// for the msgbox commands. Exit code 1: the window or control is not there;
+// and the Wine benchmark. Exit code 1: the window or control is not there;
 // 2: a usage error.
+//
+//   acp                         the ANSI code page (932 for Japanese)
+//   menu                        succeeds while a popup menu is open
+//   window <title> [fact]       what the tests read of the visible window with this title that is no
+//                               message box, one fact a line, named by its first word (see printWindow)
+//   center <title> <caption>    the screen centre of that window's button with this caption
+//   msgbox <title>              the X11 window behind the message box with this title, then its text
+//   wait-items <title> <count>  waits up to 60 s until that window shows this many items in its combo
+//                               box (0: until it is shown); prints that moment in Unix milliseconds
+//   version <file>              the file's version numbers, then its FileVersion and ProductVersion
 #include <windows.h>
 
 #include <algorithm>
@@ -37,7 +24,6 @@ namespace {
 constexpr UINT kTimeoutMs = 5000;  // a window that does not answer in this time counts as missing
 
 std::string utf8(const std::wstring& text) {
-  if (text.empty()) return {};
   int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
                                  nullptr);
   std::string result(static_cast<std::size_t>(size), '\0');
@@ -55,6 +41,12 @@ int print(const std::string& line) {
   return 0;
 }
 
+std::string numbers(std::initializer_list<long> values, const char* between = " ") {
+  std::string text;
+  for (long value : values) text += (text.empty() ? "" : between) + std::to_string(value);
+  return text;
+}
+
 std::wstring className(HWND hwnd) {
   wchar_t buffer[256] = {};
   return std::wstring(buffer, static_cast<std::size_t>(std::max(GetClassNameW(hwnd, buffer, 256), 0)));
@@ -69,142 +61,123 @@ bool ask(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& resul
   return hwnd && SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result);
 }
 
-std::wstring windowText(HWND hwnd) {
+// The text of a window, or with a list's messages, of the list's item `item`.
+std::wstring textOf(HWND hwnd, UINT getLength = WM_GETTEXTLENGTH, UINT getText = WM_GETTEXT,
+                    WPARAM item = 0) {
   DWORD_PTR length = 0, copied = 0;
-  if (!ask(hwnd, WM_GETTEXTLENGTH, 0, 0, length)) return {};
+  if (!ask(hwnd, getLength, item, 0, length)) return {};
   std::vector<wchar_t> buffer(length + 1);
-  if (!ask(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), copied)) return {};
+  WPARAM which = getText == WM_GETTEXT ? buffer.size() : item;
+  if (!ask(hwnd, getText, which, reinterpret_cast<LPARAM>(buffer.data()), copied)) return {};
   return std::wstring(buffer.data(), copied);
 }
 
-// "&" marks a mnemonic in a caption; the user sees the caption without it.
-std::wstring withoutMnemonic(std::wstring text) {
+// The caption a user sees: "&" only marks a mnemonic.
+std::wstring caption(HWND hwnd) {
+  std::wstring text = textOf(hwnd);
   std::erase(text, L'&');
   return text;
 }
 
-// A message box is a dialog with its text in the static control numbered
-// 0xFFFF; the program's own windows may be dialogs too.
-bool isMessageBox(HWND hwnd) {
-  return isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF);
+BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+  return TRUE;
 }
 
-std::vector<HWND> visibleTopLevel() {
+// Visible top-level windows, or with `parent`, its controls in creation order.
+std::vector<HWND> windows(HWND parent = nullptr) {
   std::vector<HWND> found;
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  if (parent) {
+    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found));
+  } else {
+    EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
+    std::erase_if(found, [](HWND hwnd) { return !IsWindowVisible(hwnd); });
+  }
   return found;
 }
 
-HWND topLevel(const std::wstring& title, bool messageBox) {
-  for (HWND hwnd : visibleTopLevel())
-    if (isMessageBox(hwnd) == messageBox && windowText(hwnd) == title) return hwnd;
+// A message box is a dialog with its text in the static control numbered
+// 0xFFFF; the program's own windows may be dialogs too.
+HWND find(const std::wstring& title, bool messageBox) {
+  for (HWND hwnd : windows())
+    if ((isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF)) == messageBox && textOf(hwnd) == title)
+      return hwnd;
   return nullptr;
 }
 
-// The window's controls in creation order.
-std::vector<HWND> controls(HWND window) {
-  std::vector<HWND> found;
-  if (window)
-    EnumChildWindows(
-        window,
-        [](HWND hwnd, LPARAM param) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
 HWND firstOfClass(HWND window, const wchar_t* name) {
-  for (HWND control : controls(window))
+  for (HWND control : windows(window))
     if (isClass(control, name)) return control;
   return nullptr;
 }
 
-// The window's own edit boxes, not the one inside its combo box.
-std::vector<HWND> editBoxes(HWND window) {
-  std::vector<HWND> edits;
-  for (HWND control : controls(window))
-    if (isClass(control, L"Edit") && !isClass(GetParent(control), L"ComboBox")) edits.push_back(control);
-  return edits;
+// The X11 window Wine's display driver keeps for a top-level window, so the
+// script can address exactly this window with X tools.
+std::uintptr_t xid(HWND hwnd) {
+  return reinterpret_cast<std::uintptr_t>(GetPropW(hwnd, L"__wine_x11_whole_window"));
 }
 
-int printXid(HWND hwnd) {
-  auto xid = reinterpret_cast<std::uintptr_t>(hwnd ? GetPropW(hwnd, L"__wine_x11_whole_window") : nullptr);
-  return xid ? print(std::to_string(xid)) : 1;
-}
-
-int printItems(HWND list, bool combo) {
-  DWORD_PTR count = 0, length = 0, copied = 0;
-  if (!ask(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0, count)) return 1;
-  for (WPARAM i = 0; i < count; ++i) {
-    if (!ask(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, length)) return 1;
-    std::vector<wchar_t> buffer(length + 1);
-    if (!ask(list, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(buffer.data()), copied))
-      return 1;
-    print(utf8(std::wstring(buffer.data(), copied)));
-  }
-  return 0;
-}
-
-HWND focusOf(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  if (!window || !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
-  return info.hwndFocus;
-}
-
-int printFocus(HWND window) {
-  HWND focus = focusOf(window), combo = firstOfClass(window, L"ComboBox");
-  if (!window) return 1;
-  if (combo && focus && (focus == combo || IsChild(combo, focus))) return print("combo");
-  std::vector<HWND> edits = editBoxes(window);
-  auto edit = std::find(edits.begin(), edits.end(), focus);
-  if (edit != edits.end()) return print("Edit " + std::to_string(edit - edits.begin() + 1));
-  return print(focus ? utf8(className(focus)) : "none");
-}
-
-// The controls Tab visits, from the first, as the dialog manager walks them.
-int printTabs(HWND window) {
-  HWND first = window ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr;
-  if (!first) return 1;
-  HWND at = first;
-  do {
-    print(utf8(className(at)) + "|" + utf8(withoutMnemonic(windowText(at))));
-    at = GetNextDlgTabItem(window, at, FALSE);
-  } while (at && at != first);
-  return 0;
-}
-
-// Where the window's content is, whether Wine or a window manager draws its frame.
-int printClient(HWND window) {
+// The facts, or only the one named `only`, each line named by its first word:
+//   xid N                  the X11 window behind it
+//   enabled 1|0            whether it takes input (not while a modal window is over it)
+//   client X Y W H         its client area on the screen, whether Wine or a window manager draws the frame
+//   focus WHERE            "combo" in its combo box, "Edit N" in its N-th edit box, else the control's class
+//   selection START END    in the edit field with the focus
+//   text TEXT              in its combo box
+//   item TEXT              for each item of its combo box, or else of its list box
+//   edit TEXT              for each of its own edit boxes, not the one in its combo box
+//   tab CLASS|TEXT         for each control Tab visits, from the first, as the dialog manager walks them
+int printWindow(HWND window, const std::string& only) {
+  if (!window || !xid(window)) return 1;
+  auto wants = [&](const std::string& fact) { return only.empty() || only == fact; };
+  auto say = [&](const std::string& fact, const std::string& value) {
+    if (wants(fact)) print(fact + " " + value);
+  };
+  say("xid", std::to_string(xid(window)));
+  say("enabled", IsWindowEnabled(window) ? "1" : "0");
   RECT r{};
-  if (!window || !GetClientRect(window, &r)) return 1;
+  GetClientRect(window, &r);
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "%ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
-  return print(buffer);
-}
+  say("client", numbers({r.left, r.top, r.right - r.left, r.bottom - r.top}));
 
-int printCenter(HWND window, const std::wstring& caption) {
-  for (HWND control : controls(window)) {
-    RECT r{};
-    if (isClass(control, L"Button") && withoutMnemonic(windowText(control)) == caption &&
-        GetWindowRect(control, &r))
-      return print(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  HWND focus =
+      GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) ? thread.hwndFocus : nullptr;
+  HWND combo = firstOfClass(window, L"ComboBox"), list = combo ? combo : firstOfClass(window, L"ListBox");
+  std::vector<HWND> edits = windows(window);
+  std::erase_if(edits,
+                [](HWND hwnd) { return !isClass(hwnd, L"Edit") || isClass(GetParent(hwnd), L"ComboBox"); });
+  auto edit = std::find(edits.begin(), edits.end(), focus);
+  if (combo && focus && (focus == combo || IsChild(combo, focus)))
+    say("focus", "combo");
+  else if (edit != edits.end())
+    say("focus", "Edit " + std::to_string(edit - edits.begin() + 1));
+  else
+    say("focus", focus ? utf8(className(focus)) : "none");
+  DWORD_PTR selection = 0, count = 0;
+  if (isClass(focus, L"Edit") && ask(focus, EM_GETSEL, 0, 0, selection))
+    say("selection", numbers({LOWORD(selection), HIWORD(selection)}));
+
+  if (combo) say("text", utf8(textOf(combo)));
+  if (wants("item")) ask(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0, count);
+  for (WPARAM i = 0; i < count; ++i)
+    say("item", utf8(combo ? textOf(list, CB_GETLBTEXTLEN, CB_GETLBTEXT, i)
+                           : textOf(list, LB_GETTEXTLEN, LB_GETTEXT, i)));
+  for (HWND box : edits) say("edit", utf8(textOf(box)));
+  HWND first = wants("tab") ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr, at = first;
+  while (at) {
+    say("tab", utf8(className(at)) + "|" + utf8(caption(at)));
+    at = GetNextDlgTabItem(window, at, FALSE);
+    if (at == first) break;
   }
-  return 1;
+  return 0;
 }
 
 // Polls in-process, so that the time is not that of starting a probe.
 int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
   for (ULONGLONG deadline = GetTickCount64() + 60000; GetTickCount64() < deadline; Sleep(1)) {
-    HWND window = topLevel(title, false);
+    HWND window = find(title, false);
     DWORD_PTR count = 0;
     if (!window || (wanted > 0 &&
                     !(ask(firstOfClass(window, L"ComboBox"), CB_GETCOUNT, 0, 0, count) && count == wanted)))
@@ -220,21 +193,19 @@ int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
 // What Windows reads from a program's version record, in the record's own
 // first language.
 int printVersion(const std::wstring& file) {
-  DWORD size = GetFileVersionInfoSizeW(file.c_str(), nullptr);
-  std::vector<char> record(size);
+  std::vector<char> record(GetFileVersionInfoSizeW(file.c_str(), nullptr));
   VS_FIXEDFILEINFO* fixed = nullptr;
   WORD* language = nullptr;
   UINT length = 0;
-  if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, record.data()) ||
+  if (record.empty() ||
+      !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
       !VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
       !VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&language),
                       &length) ||
       length < 2 * sizeof(WORD))
     return 1;
-  print(std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-        std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-        std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-        std::to_string(LOWORD(fixed->dwFileVersionLS)));
+  const DWORD high = fixed->dwFileVersionMS, low = fixed->dwFileVersionLS;
+  print(numbers({HIWORD(high), LOWORD(high), HIWORD(low), LOWORD(low)}, "."));
   wchar_t block[32];
   swprintf(block, 32, L"\\StringFileInfo\\%04x%04x\\", language[0], language[1]);
   for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
@@ -251,39 +222,24 @@ int run(const std::vector<std::wstring>& args) {
   const std::wstring command = args.empty() ? L"" : args[0];
   if (command == L"acp") return print(std::to_string(GetACP()));
   if (command == L"menu") {
-    for (HWND hwnd : visibleTopLevel())
+    for (HWND hwnd : windows())
       if (isClass(hwnd, L"#32768")) return 0;
     return 1;
   }
-  if (args.size() < 2) return 2;
-  if (command == L"version") return printVersion(args[1]);
-  if (command == L"wait-items" && args.size() == 3) return waitForItems(args[1], _wtoi(args[2].c_str()));
-  if (command == L"msgbox") {
-    HWND text = GetDlgItem(topLevel(args[1], true), 0xFFFF);
-    return text ? print(utf8(windowText(text))) : 1;
+  if (args.size() == 2 && command == L"version") return printVersion(args[1]);
+  if (args.size() >= 2 && args.size() <= 3 && command == L"window")
+    return printWindow(find(args[1], false), args.size() == 3 ? utf8(args[2]) : "");
+  if (args.size() == 2 && command == L"msgbox") {
+    HWND box = find(args[1], true), text = GetDlgItem(box, 0xFFFF);
+    return text && xid(box) ? print(std::to_string(xid(box)) + "\n" + utf8(textOf(text))) : 1;
   }
-  if (command == L"msgbox-xid") return printXid(topLevel(args[1], true));
-
-  HWND window = topLevel(args[1], false);
-  if (command == L"center" && args.size() == 3) return printCenter(window, args[2]);
-  if (args.size() != 2) return 2;
-  if (command == L"xid") return printXid(window);
-  if (command == L"focus") return printFocus(window);
-  if (command == L"tabs") return printTabs(window);
-  if (command == L"client") return printClient(window);
-  if (command == L"enabled") return window ? print(IsWindowEnabled(window) ? "1" : "0") : 1;
-  if (command == L"edits") {
-    for (HWND edit : editBoxes(window)) print(utf8(windowText(edit)));
-    return window ? 0 : 1;
-  }
-  HWND combo = firstOfClass(window, L"ComboBox");
-  if (command == L"items")
-    return combo ? printItems(combo, true) : printItems(firstOfClass(window, L"ListBox"), false);
-  if (command == L"text") return combo ? print(utf8(windowText(combo))) : 1;
-  if (command == L"selection") {
-    DWORD_PTR selection = 0;
-    if (!ask(focusOf(window), EM_GETSEL, 0, 0, selection)) return 1;
-    return print(std::to_string(LOWORD(selection)) + " " + std::to_string(HIWORD(selection)));
+  if (args.size() == 3 && command == L"wait-items") return waitForItems(args[1], _wtoi(args[2].c_str()));
+  if (args.size() == 3 && command == L"center") {
+    RECT r{};
+    for (HWND control : windows(find(args[1], false)))
+      if (isClass(control, L"Button") && caption(control) == args[2] && GetWindowRect(control, &r))
+        return print(numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+    return 1;
   }
   return 2;
 }

@@ -30,9 +30,9 @@ padded_after_launch() {
 
 # The favourites file on a real disk: held open by another program, it is
 # reported and left alone; killed while it rewrites the file after a launch,
-# at three moments (as the temporary file appears, half-way through it, once
-# it is complete), the program leaves it whole, old or new, and the next
-# start leaves no temporary file; a read-only file is made writable at start.
+# as its temporary file holds none, half and all of the new file, the program
+# leaves it whole, old or new, and the next start leaves no temporary file; a
+# read-only file is made writable at start.
 test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
   new_app files || return 1
   local file=$APP/pyxtern.txt tmp=$APP/pyxtern.txt.tmp argument
@@ -43,14 +43,14 @@ test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
   cp "$file" "$APP/old.txt"
   hold pyxtern.txt --hold-file "$(winpath "$file")" && start_launcher || return 1
   expect_message "$TITLE" '70|pfrmPyxtern_Form_Activate|書き込みできません。' message-file-held-open.png &&
-    expect_probe focus "$TITLE" combo || return 1
+    expect_window focus "$TITLE" combo || return 1
   cmp -s "$file" "$APP/old.txt" || fail "the file held open changed" || return 1
   stop_launchers
 
-  local moment outcomes=() name inode size
-  listed() { [ "$(probe items "$TITLE" | wc -l)" = 500 ]; }
-  for moment in appears half complete read-only; do
-    [ "$moment" != read-only ] || chmod a-w "$file"
+  local percent outcomes=() name inode size
+  listed() { [ "$(reading item "$TITLE" | wc -l)" = 500 ]; }
+  for percent in 0 50 100 read-only; do
+    [ "$percent" != read-only ] || chmod a-w "$file"
     start_launcher && wait_for_window && wait_for 30 "the list of 500 favourites" listed || return 1
     [ ! -e "$tmp" ] || fail "the start after a kill left the temporary file" || return 1
     name=$(tail -n 1 "$file" | cut -d';' -f1 | tr -d ' ')
@@ -58,7 +58,7 @@ test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
     size=$(stat -c %s "$APP/new.txt")
     inode=$(stat -c %i "$file")
     launch "$name" || return 1
-    [ "$moment" != read-only ] || break
+    [ "$percent" != read-only ] || break
     # Busy polling with one stat a round: the whole rewrite takes only some
     # milliseconds.
     reached() {
@@ -66,25 +66,20 @@ test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
       # shellcheck disable=SC2207 # two numbers a file, split on purpose
       now=($(stat -c '%i %s' "$file" "$tmp" 2>/dev/null))
       [ "${now[0]}" != "$inode" ] && return 0 # too late: the new file is in place
-      [ ${#now[@]} = 4 ] || return 1
-      case $moment in
-        appears) return 0 ;;
-        half) [ "${now[3]}" -ge $((size / 2)) ] ;;
-        complete) [ "${now[3]}" -ge "$size" ] ;;
-      esac
+      [ ${#now[@]} = 4 ] && [ "${now[3]}" -ge $((size * percent / 100)) ]
     }
-    local deadline=$(($(now_ms) + 15000))
+    local deadline=$(($(wine_now_ms) + 15000))
     until reached; do
-      [ "$(now_ms)" -lt "$deadline" ] || fail "the rewrite never reached: the temporary file $moment" || return 1
+      [ "$(wine_now_ms)" -lt "$deadline" ] || fail "the temporary file never held $percent% of the new" || return 1
     done
     kill -9 "$PID"
     wait "$PID" 2>/dev/null
     if cmp -s "$file" "$APP/old.txt"; then
-      outcomes+=("$moment: old")
+      outcomes+=("at $percent%: old")
     elif cmp -s "$file" "$APP/new.txt"; then
-      outcomes+=("$moment: new")
+      outcomes+=("at $percent%: new")
     else
-      fail "killed when the temporary file $moment, pyxtern.txt is neither the old nor the new file" || return 1
+      fail "killed at $percent% of the temporary file, pyxtern.txt is neither the old nor the new file" || return 1
     fi
     [ ! -e "$tmp" ] || outcomes[-1]+=" + temporary file"
     stop_launchers

@@ -6,7 +6,7 @@ tray_empty() { ! tray_shows_icon; }
 # tray_click BUTTON [CLICKS]: on the icon, the first in the tray window.
 tray_click() {
   local x y width height
-  tray_area() { read -r x y width height < <(probe client 'Wine System Tray'); }
+  tray_area() { read -r x y width height < <(reading client 'Wine System Tray'); }
   wait_for 5 "the tray window's area" tray_area || return 1
   click_at $((x + 10)) $((y + height / 2)) --repeat "${2:-1}" --delay 80 "$1"
 }
@@ -36,15 +36,16 @@ test_tray_icon_and_hotkeys_call_up_hide_and_end() {
   tray_click 1 2
   wait_for 10 "the icon to bring the launcher back" has_window "$TITLE" || return 1
   has_window "$SETTINGS" || fail "the settings window did not come back" || return 1
-  expect_probe enabled "$TITLE" 0 || return 1
+  expect_window enabled "$TITLE" 0 || return 1
   click_button キャンセル "$SETTINGS" && wait_for 10 "the settings window to close" no_window "$SETTINGS" || return 1
   tray_click 3 && choose_menu_item 3 || return 1
   expect_exit && wait_for 10 "the icon to leave the tray" tray_empty || return 1
   # A key another program holds is named at the next start; the other key,
   # released by the copy that ended, works.
   hold Ctrl+Shift+F3 --hold-hotkey 6 114 && start_launcher || return 1
-  expect_message "$TITLE" 'ホットキー「Ctrl + Sift + F3」は他のプログラムで使用されているため登録できませんでした。|設定画面で別のキーを指定してください。' \
-    message-hotkey-held.png && wait_for_window || return 1
+  local held='ホットキー「Ctrl + Sift + F3」は他のプログラムで使用されているため登録できませんでした。'
+  expect_message "$TITLE" "$held|設定画面で別のキーを指定してください。" message-hotkey-held.png && wait_for_window ||
+    return 1
   press_hotkey ctrl+shift+F2 && wait_for 10 "the next copy's minimise hotkey" no_window "$TITLE"
 }
 
