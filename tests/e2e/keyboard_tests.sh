@@ -32,17 +32,6 @@ input_method_on() { xdotool key shift+space; }
 # conversion over (while it composes, the composition shows selected).
 expect_confirmed() { expect_window selection "$1" "${#2} ${#2}"; }
 
-# upper_box_went TEXT: the upper hotkey box reads TEXT; UPPER_BOX_SEEN keeps
-# every other text it showed on the way.
-UPPER_BOX_SEEN=()
-upper_box_went() {
-  local text
-  text=$(reading edit "$SETTINGS" | head -1)
-  [ "$text" = "$1" ] && return 0
-  [ "${UPPER_BOX_SEEN[*]: -1}" = "$text" ] || UPPER_BOX_SEEN+=("$text")
-  return 1
-}
-
 # The launcher, the settings window and the registration window of one
 # program, typed into as a Japanese user does: names in code page 932 are
 # listed, Escape closes nothing, Enter presses the default button but not
@@ -79,23 +68,16 @@ test_keyboard_and_input_method_in_every_window() {
   expect_started 1 "\"$TARGET\" /short" || return 1
   expect_lines "$(padded メモ "$TARGET /short")" "$(padded メモ帳 "$TARGET /long")" || return 1
 
-  # The input method is still on for the launcher when the settings window opens.
-  type_name ka か && xdotool key BackSpace && type_name '' '' || return 1
+  # Each window has its own input context: the input method, on in the
+  # launcher, is off in the settings window until turned on there. Then it
+  # takes the letters typed into the upper hotkey box, converts and confirms
+  # them, and none of it reaches the box: once the keys after them have
+  # arrived in the lower box, the upper one still shows its key.
   open_settings && expect_window edit "$SETTINGS" 'Ctrl + Sift + F3' 'Ctrl + Sift + F2' || return 1
-  # Letters the input method takes are composed where nobody sees them, and
-  # the keys after them go to that composition until BackSpace has undone it.
-  UPPER_BOX_SEEN=()
+  input_method_on
   xdotool type --delay 50 memo
-  upper_box_went 'Ctrl + Sift + F5'
-  xdotool key BackSpace BackSpace BackSpace BackSpace ctrl+shift+F5
-  wait_for 5 "the upper box to read Ctrl + Sift + F5" upper_box_went 'Ctrl + Sift + F5' || return 1
-  local seen
-  for seen in "${UPPER_BOX_SEEN[@]}"; do
-    # A captured name (a letter alone is taken with Ctrl and Alt) or なし.
-    [[ $seen =~ ^((Ctrl|Alt|Sift)\ \+\ )+(F3|[MEO])$ || $seen == なし ]] ||
-      fail "the upper box showed '$seen'" || return 1
-  done
-  expect_window edit "$SETTINGS" 'Ctrl + Sift + F5' 'Ctrl + Sift + F2' || return 1
+  xdotool key space Return Tab ctrl+shift+F6
+  expect_window edit "$SETTINGS" 'Ctrl + Sift + F3' 'Ctrl + Sift + F6' || return 1
   # Closing the window leaves the input method as the user had it.
   click_button キャンセル "$SETTINGS" && wait_for 10 "the settings window to close" no_window "$SETTINGS" &&
     expect_window focus "$TITLE" combo && type_name ka か && xdotool key BackSpace && type_name '' '' || return 1
