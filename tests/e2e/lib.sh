@@ -206,12 +206,6 @@ stop_launchers() {
   wait_for 15 "the launcher's windows to go away" no_window "$TITLE" || true
 }
 
-# expect_exit: waits for the launcher's window to go and its process to end.
-expect_exit() {
-  ended() { ! alive "$PID"; }
-  wait_for 10 "the launcher window to go" no_window "$TITLE" && wait_for 15 "the launcher to end" ended
-}
-
 # expect_started N COMMAND-LINE: waits for target.exe's N-th recorded start
 # and checks that it was given exactly this command line.
 expect_started() {
@@ -268,13 +262,6 @@ launch() {
     type_name "$1" && xdotool key Return
 }
 
-# right_click_launcher: on its surface, left of the controls.
-right_click_launcher() {
-  local x y width height
-  read -r x y width height < <(reading client "$TITLE") || fail "no launcher window to click" || return 1
-  click_at $((x + 12)) $((y + height / 2)) 3
-}
-
 # choose_menu_item N: the popup menu's N-th item (設定, ヘルプ, 終了), by keyboard.
 choose_menu_item() {
   wait_for 5 "the popup menu" probe menu || return 1
@@ -283,10 +270,14 @@ choose_menu_item() {
   xdotool key "${keys[@]}" Return
 }
 
-# open_settings: 設定 in the launcher's menu; waits for the window and for
-# the focus in its upper hotkey box.
+# open_settings: 設定 in the menu of a right click on the launcher's surface,
+# left of its controls; waits for the window and for the focus in its upper
+# hotkey box.
 open_settings() {
-  right_click_launcher && choose_menu_item 1 && wait_for 10 "the settings window" has_window "$SETTINGS" &&
+  local x y width height
+  read -r x y width height < <(reading client "$TITLE") || fail "no launcher window to click" || return 1
+  click_at $((x + 12)) $((y + height / 2)) 3
+  choose_menu_item 1 && wait_for 10 "the settings window" has_window "$SETTINGS" &&
     expect_window focus "$SETTINGS" 'Edit 1'
 }
 
