@@ -5,17 +5,15 @@
 # page, profile strings, windows built from their declarations, DPI,
 # activation, modal shows.
 test_backend_checks_pass_against_the_system() {
-  local checks=$BUILD/win32/pyxtern_win32_test.exe
+  local checks=$BUILD/win32/pyxtern_win32_test.exe output
   [ -f "$checks" ] || fail "$checks is missing" || return 1
   new_app backend || return 1
-  local output
-  output=$(cd "$APP" && wine "$checks" 2>/dev/null | tr -d '\r')
-  local status=$?
-  NOTE=$(printf '%s\n' "$output" | tail -1)
-  [ "$status" = 0 ] || {
+  output=$(cd "$APP" && wine "$checks" 2>/dev/null | tr -d '\r') || {
     detail "$output"
     fail "backend checks failed"
+    return 1
   }
+  NOTE=$(tail -1 <<<"$output")
 }
 
 # The favourites file on a real disk: held open by another program, it is
