@@ -1,12 +1,11 @@
 # The end-to-end harness shared by every test file: reporting, waits with
-# deadlines, the X server and Wine, application folders, the launcher and
-# screenshots. Sourced by run.sh after it has set HERE and BUILD.
+# deadlines, the X server and Wine, application folders, the programs, their
+# windows, the tray and hotkeys, screenshots. Sourced by run.sh after it has
+# set HERE and BUILD.
 
 readonly TITLE='ぴくせるん'
-readonly MSG_NOT_REGISTERED='登録されていないファイル名を指定しています。'
-readonly MSG_ENTER_NAME='ファイル名を入力してください'
-readonly TORK='登録' # the registration window's caption
-readonly NAME_WIDTH=40 # favourite names are padded to this many characters when the file is rewritten
+readonly SETTINGS='各種設定' # the settings window's caption
+readonly NAME_WIDTH=40       # favourite names are padded to this many characters when the file is rewritten
 
 E2E=$BUILD/e2e
 LAUNCHER_EXE=$BUILD/win32/pyxtern.exe
@@ -15,7 +14,7 @@ SHOTS=$E2E/screenshots
 PASSED=0
 FAILED=0
 RUN=''
-STARTED=() # pids of every launcher this run started
+STARTED=() # pids of every program a test started, ended after it
 REASON=''
 DETAILS=''
 
@@ -47,10 +46,6 @@ source "$HERE/../../tools/wine-env.sh"
 install_prerequisites() {
   local packages=("${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}")
   ensure_packages "${packages[@]}" || die "cannot install ${packages[*]} (needs root or sudo)"
-  local tool
-  for tool in wine wineserver Xvfb xdotool xdpyinfo xprop import iconv unzip x86_64-w64-mingw32-g++ uim-xim; do
-    command -v "$tool" >/dev/null || die "$tool is missing after installing ${packages[*]}"
-  done
   wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
 }
 
@@ -63,8 +58,6 @@ build_helpers() {
 }
 
 # ------------------------------------------------------------------ waiting
-
-now_ms() { wine_now_ms; }
 
 # wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; fails with
 # a reason naming WHAT once SECONDS have passed.
@@ -79,7 +72,6 @@ wait_for() {
 cleanup() {
   local pid
   for pid in "${STARTED[@]}"; do kill -9 "$pid" 2>/dev/null; done
-  stop_input_method
   wine_stop
   if [ -n "$RUN" ] && [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
 }
@@ -105,40 +97,6 @@ start_wine() {
     die "Wine's ANSI code page is '$acp', not 932 (LANG=$LANG; is the ja_JP.UTF-8 locale generated?)"
 }
 
-# ------------------------------------------------------------- input method
-
-# A Japanese input method on the virtual display: uim-xim with the Anthy
-# engine, pinned, since engines convert differently. Only launchers started
-# with XMODIFIERS=@im=uim use it. It keeps its settings and what it learns in
-# a home of this run, so every run converts alike. IM_VERSION names it.
-readonly IM_ENGINE=anthy-utf8
-IM_PID=''
-IM_VERSION=''
-
-input_method_announced() { xprop -root XIM_SERVERS 2>/dev/null | grep -q '@server=uim'; }
-
-# start_input_method: once a run; later calls find it running.
-start_input_method() {
-  if [ -n "$IM_PID" ] && alive "$IM_PID"; then return 0; fi
-  mkdir -p "$RUN/im-home" || fail "cannot create $RUN/im-home" || return 1
-  HOME=$RUN/im-home uim-xim --engine=$IM_ENGINE >>"$RUN/uim-xim.log" 2>&1 &
-  IM_PID=$!
-  if ! wait_for 15 "uim-xim to name itself in the root window's XIM_SERVERS" input_method_announced; then
-    detail "$(tail -3 "$RUN/uim-xim.log")"
-    return 1
-  fi
-  local version=(dpkg-query -W -f='${Version}')
-  IM_VERSION="input method uim-xim $("${version[@]}" uim-xim), engine $IM_ENGINE (uim-anthy"
-  IM_VERSION+=" $("${version[@]}" uim-anthy), libanthy1 $("${version[@]}" libanthy1))"
-}
-
-stop_input_method() {
-  [ -n "$IM_PID" ] || return 0
-  kill "$IM_PID" 2>/dev/null
-  wait "$IM_PID" 2>/dev/null
-  IM_PID=''
-}
-
 # ------------------------------------------------------- application folders
 
 # Windows path of a Unix path: Wine's drive Z: is the Unix root.
@@ -162,31 +120,28 @@ write_favourites() {
   printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "cannot write pyxtern.txt in CP932"
 }
 
+# padded NAME PATH: the favourite's line as a launch rewrites it, the name
+# padded with spaces to NAME_WIDTH characters.
+padded() { printf '%s%*s;%s' "$1" $((NAME_WIDTH - ${#1})) '' "$2"; }
+
 # expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines,
 # each ended by CR LF, in code page 932.
 expect_lines() {
   printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt" || fail "cannot encode the expected file" ||
     return 1
-  if ! wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt"; then
-    detail "$(cmp "$APP/expected.txt" "$APP/pyxtern.txt" 2>&1)"
-    detail "expected (· = space):"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/expected.txt" | sed 's/ /·/g; s/\r$/<CR>/')"
-    detail "actual:"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/pyxtern.txt" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/')"
-    return 1
-  fi
+  wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt" && return 0
+  detail "expected (· = space):"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/expected.txt" | sed 's/ /·/g; s/\r$/<CR>/')"
+  detail "actual:"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/pyxtern.txt" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/')"
+  return 1
 }
 
-# expect_file NAME PATH [NAME PATH]...: the lines as a launch rewrites them,
-# each name padded with spaces to NAME_WIDTH characters.
-expect_file() {
-  local lines=()
-  while [ $# -ge 2 ]; do
-    lines+=("$(printf '%s%*s;%s' "$1" $((NAME_WIDTH - ${#1})) '' "$2")")
-    shift 2
-  done
-  expect_lines "${lines[@]}"
+# write_hotkeys: Ctrl+Shift+F3 calls the launcher up, Ctrl+Shift+F2 sends it
+# to the tray.
+write_hotkeys() {
+  printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 114 Small 113 >"$APP/Tesmora.ini"
 }
 
-# ------------------------------------------------------------- the launcher
+# ------------------------------------------------------------ the programs
 
 alive() {
   local state
@@ -195,28 +150,49 @@ alive() {
 }
 
 # start_launcher [ARGUMENT...]: starts the launcher of $APP, from its folder
-# as a double click does unless START_IN says otherwise; sets PID. Whatever it starts inherits
-# PYX_TARGET_LOG, so every copy of target.exe records its start in
-# $APP/launched.txt.
+# as a double click does unless START_IN says otherwise; sets PID. Whatever it
+# starts inherits PYX_TARGET_LOG, so every copy of target.exe records its
+# start in $APP/launched.txt.
 start_launcher() {
   (cd "$START_IN" && PYX_TARGET_LOG=$(winpath "$APP/launched.txt") exec wine "$APP_EXE" "$@") >>"$APP/wine.log" 2>&1 &
   PID=$!
   STARTED+=("$PID")
 }
 
-has_launcher_window() { XID=$(probe xid "$TITLE"); }
-launcher_hidden() { [ "$(probe count "$TITLE")" = 0 ]; }
+# hold WHAT ARGUMENT...: target.exe as another program that holds something
+# (the ARGUMENTs say what, see target.cpp); waits until it does.
+HOLDS=0
+hold() {
+  local what=$1 log=$APP/holder-$((++HOLDS)).txt holder
+  shift
+  (cd "$APP" && PYX_TARGET_LOG=$(winpath "$log") exec wine "$E2E/target.exe" "$@") >>"$APP/wine.log" 2>&1 &
+  holder=$!
+  STARTED+=("$holder")
+  holds() { [ -s "$log" ] || ! alive "$holder"; }
+  wait_for 15 "another program to hold $what" holds && [ -s "$log" ] || fail "another program cannot hold $what"
+}
 
-# start_with LINE...: the favourites file of $APP, then its launcher, up to
-# its window.
-start_with() { write_favourites "$@" && start_launcher && wait_for_window; }
+# reading FACT TITLE: that fact of the window titled TITLE, one a line, as
+# `probe window` names them; fails while no such window is shown.
+reading() {
+  local facts
+  facts=$(probe window "$2" "$1") && sed -n "s/^$1 //p" <<<"$facts"
+}
+
+# has_window TITLE: the window titled TITLE is shown; XID is its X window.
+has_window() { XID=$(reading xid "$1"); }
+no_window() { ! probe window "$1" xid >/dev/null; }
 
 wait_for_window() {
-  wait_for 30 "the launcher window" has_launcher_window || {
+  wait_for 30 "the launcher window" has_window "$TITLE" || {
     alive "$PID" || REASON="the launcher ended before showing its window"
     return 1
   }
 }
+
+# start_with LINE...: the favourites file of $APP, then its launcher, up to
+# its window.
+start_with() { write_favourites "$@" && start_launcher && wait_for_window; }
 
 # Ends what a test left running and waits until its windows are gone, so the
 # next test starts on an empty screen.
@@ -227,30 +203,29 @@ stop_launchers() {
     wait "$pid" 2>/dev/null
   done
   STARTED=()
-  wait_for 15 "the launcher's windows to go away" launcher_hidden || true
+  wait_for 15 "the launcher's windows to go away" no_window "$TITLE" || true
 }
 
-has_items() { [ "$(probe items "$1")" = "$(printf '%s\n' "${@:2}")" ]; }
-
-# expect_list WINDOW ITEM...: waits for the list of the window titled WINDOW
-# to hold exactly these items; expect_items, for the launcher's name list.
-expect_list() {
-  if ! wait_for 10 "the list of $1 to read: ${*:2}" has_items "$@"; then
-    detail "list holds: $(probe items "$1" | paste -sd '|')"
-    return 1
-  fi
+# expect_started N COMMAND-LINE: waits for target.exe's N-th recorded start
+# and checks that it was given exactly this command line.
+expect_started() {
+  local log=$APP/launched.txt line
+  has_starts() { [ -f "$log" ] && [ "$(wc -l <"$log")" -ge "$1" ]; }
+  wait_for 15 "the favourite to start (start #$1 of target.exe)" has_starts "$1" || return 1
+  line=$(sed -n "$1p" "$log")
+  [ "$line" = "$2" ] || fail "target.exe started as: $line (expected $2)"
 }
-expect_items() { expect_list "$TITLE" "$@"; }
 
-focus_in_name_field() { [ "$(probe focus "$TITLE")" = combo ]; }
-focus_in() { [ "$(probe focus "$1")" = "$2" ]; }
+# ------------------------------------------------------------- the windows
 
-# expect_tabs TITLE CONTROL...: Tab visits the window's controls in this
-# order, each as class|text.
-expect_tabs() {
-  local got
-  got=$(probe tabs "$1")
-  [ "$got" = "$(printf '%s\n' "${@:2}")" ] || fail "Tab in $1 visits: $(paste -sd ' ' <<<"$got")"
+window_reads() { [ "$(reading "$1" "$2")" = "$(printf '%s\n' "${@:3}")" ]; }
+
+# expect_window FACT TITLE LINE...: waits until that fact of the window
+# titled TITLE reads exactly these lines.
+expect_window() {
+  wait_for 10 "$1 in $2 to read: ${*:3}" window_reads "$@" && return 0
+  detail "$1 in $2 reads: $(reading "$1" "$2" | paste -sd '|')"
+  return 1
 }
 
 # click_at X Y [CLICK-OPTION...] BUTTON: a click at that screen point. The
@@ -264,39 +239,6 @@ click_at() {
   xdotool click "$@"
 }
 
-# focus_name_field: gives the launcher the keyboard focus as clicking its
-# window does; clicks into the name field when the focus is elsewhere. Sets
-# CLICKED when it had to.
-focus_name_field() {
-  CLICKED=0
-  xdotool windowfocus --sync "$XID" 2>/dev/null || fail "cannot focus X window $XID" || return 1
-  wait_for 5 "the focus in the name field" focus_in_name_field && return 0
-  CLICKED=1
-  local x y
-  read -r x y < <(probe name-field "$TITLE") || fail "no name field in the launcher" || return 1
-  click_at "$x" "$y" 1
-  wait_for 5 "the focus in the name field after clicking it" focus_in_name_field
-}
-
-field_reads() { [ "$(probe text "$TITLE")" = "$1" ]; }
-
-# type_name TEXT [SHOWN]: types TEXT (nothing when empty) into the name field
-# and waits until it shows SHOWN (by default TEXT; what an input method
-# composed, when one is on).
-type_name() {
-  [ -z "$1" ] || xdotool type --delay 50 "$1"
-  local shown=${2-$1}
-  if ! wait_for 5 "the name field to show '$shown'" field_reads "$shown"; then
-    detail "name field shows: '$(probe text "$TITLE")'"
-    return 1
-  fi
-}
-
-# launch NAME: what a user does to start a favourite by name.
-launch() {
-  focus_name_field && type_name "$1" && xdotool key Return
-}
-
 # click_button CAPTION [WINDOW]: a left click in the middle of the button of
 # the launcher (or of the window titled WINDOW).
 click_button() {
@@ -305,43 +247,71 @@ click_button() {
   click_at "$x" "$y" 1
 }
 
-# expect_started N PROGRAM ARGUMENTS: waits for target.exe's N-th recorded
-# start and checks that it ran as PROGRAM (first token, quoted or not) with
-# ARGUMENTS.
-expect_started() {
-  local n=$1 program=$2 arguments=$3 log=$APP/launched.txt
-  has_starts() { [ -f "$log" ] && [ "$(wc -l <"$log")" -ge "$n" ]; }
-  wait_for 15 "the favourite to start (start #$n of target.exe)" has_starts || return 1
-  local line first rest
-  line=$(sed -n "${n}p" "$log")
-  if [[ $line == \"* ]]; then
-    first=${line#\"}
-    first=${first%%\"*}
-    rest=${line#\""$first"\"}
-  else
-    first=${line%% *}
-    rest=${line#"$first"}
-  fi
-  rest=${rest#"${rest%%[! ]*}"}
-  rest=${rest%"${rest##*[! ]}"}
-  [ "$first" = "$program" ] && [ "$rest" = "$arguments" ] ||
-    fail "target.exe started as: $line (expected program $program, arguments '$arguments')"
+# type_name TEXT [SHOWN]: types TEXT (nothing when empty) into the name field
+# and waits until it shows SHOWN (by default TEXT; what an input method
+# composed, when one is on).
+type_name() {
+  [ -z "$1" ] || xdotool type --delay 50 "$1"
+  expect_window text "$TITLE" "${2-$1}"
 }
 
-expect_no_start() {
-  [ ! -e "$APP/launched.txt" ] || fail "something was started: $(cat "$APP/launched.txt")"
+# launch NAME: what a user does to start a favourite by name. The launcher
+# gets the keyboard focus as clicking its window gives it, in the name field.
+launch() {
+  has_window "$TITLE" && xdotool windowfocus --sync "$XID" 2>/dev/null && expect_window focus "$TITLE" combo &&
+    type_name "$1" && xdotool key Return
 }
 
-expect_exit() {
-  local pid=$1 what=$2 asked window_gone
-  asked=$(now_ms)
-  wait_for 10 "the window to disappear after $what" launcher_hidden || return 1
-  window_gone=$(now_ms)
-  ended() { ! alive "$pid"; }
-  wait_for 15 "the process to end after $what (its window is gone)" ended || return 1
-  wait "$pid" 2>/dev/null
-  NOTE=$(awk -v w=$((window_gone - asked)) -v p=$(($(now_ms) - asked)) \
-    'BEGIN { printf "window gone after %.1fs, process ended after %.1fs", w / 1000, p / 1000 }')
+# choose_menu_item N: the popup menu's N-th item (設定, ヘルプ, 終了), by keyboard.
+choose_menu_item() {
+  wait_for 5 "the popup menu" probe menu || return 1
+  local keys=() i
+  for ((i = 0; i < $1; i++)); do keys+=(Down); done
+  xdotool key "${keys[@]}" Return
+}
+
+# open_settings: 設定 in the menu of a right click on the launcher's surface,
+# left of its controls; waits for the window and for the focus in its upper
+# hotkey box.
+open_settings() {
+  local x y width height
+  read -r x y width height < <(reading client "$TITLE") || fail "no launcher window to click" || return 1
+  click_at $((x + 12)) $((y + height / 2)) 3
+  choose_menu_item 1 && wait_for 10 "the settings window" has_window "$SETTINGS" &&
+    expect_window focus "$SETTINGS" 'Edit 1'
+}
+
+no_message_box() { ! probe msgbox "$1" >/dev/null; }
+
+# expect_message TITLE TEXT [SCREENSHOT]: waits for the message box titled
+# TITLE, checks its text (its lines joined by "|"), keeps its picture and
+# answers it with Return.
+expect_message() {
+  local text box
+  shown() {
+    text=$(probe msgbox "$1") && box=${text%%$'\n'*} && text=$(sed 1d <<<"$text" | tr -d '\r' | paste -sd '|')
+  }
+  wait_for 30 "a message box titled $1" shown "$1" || return 1
+  [ "$text" = "$2" ] || fail "the message reads '$text'" || return 1
+  [ -z "${3:-}" ] || shot_window "$box" "$3"
+  xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool key Return
+  wait_for 10 "the message box to close on Return" no_message_box "$1"
+}
+
+# -------------------------------------------------------- tray and hotkeys
+
+# Wine's own tray window holds the program's icon, and is unmapped while it
+# holds none.
+find_tray() { TRAY=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1) && [ -n "$TRAY" ]; }
+tray_shows_icon() { xwininfo -id "$TRAY" 2>/dev/null | grep -q IsViewable; }
+
+# press_hotkey KEYS: Wine delivers a global hotkey only while one of its
+# windows has the X focus; its tray window is there whatever the launcher is.
+press_hotkey() {
+  find_tray || fail "no Wine tray window" || return 1
+  xdotool windowfocus --sync "$TRAY" 2>/dev/null
+  xdotool key "$1"
 }
 
 # --------------------------------------------------------------- screenshots
@@ -349,20 +319,14 @@ expect_exit() {
 # shot_window XID FILE: the window alone.
 shot_window() { import -window "$1" "$SHOTS/$2" 2>/dev/null || detail "screenshot $2 failed"; }
 
-# shot_area X Y W H FILE: a part of the screen, for windows with pop-ups.
-shot_area() {
-  import -window root -crop "${3}x${4}+${1}+${2}" +repage "$SHOTS/$5" 2>/dev/null || detail "screenshot $5 failed"
-}
-
+# ------------------------------------------------------------------- running
 
 run_test() {
-  local name=${1#test_} started
-  REASON='' DETAILS='' NOTE='' BOX_TITLE=''
-  started=$(now_ms)
-  local ok=1
+  local name=${1#test_} started ok=1 took
+  REASON='' DETAILS='' NOTE=''
+  started=$(wine_now_ms)
   windows_managed N && "$1" || ok=0
-  local took
-  took=$(awk -v ms=$(($(now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
+  took=$(awk -v ms=$(($(wine_now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
   if [ "$ok" = 1 ]; then
     PASSED=$((PASSED + 1))
     echo "PASS $name ($took${NOTE:+; $NOTE})"
@@ -373,4 +337,3 @@ run_test() {
   fi
   stop_launchers
 }
-

@@ -9,9 +9,11 @@ readonly RELEASE_FOLDER='C:\ツール\pyxtern 1'
 readonly EXE_LIMIT=1048576 # pyxtern.exe stays under 1 MB
 
 # unpack_release VERSION: the archive named for VERSION, checked for its
-# files and unpacked into RELEASE_FOLDER as the application folder.
+# files, unpacked into RELEASE_FOLDER as the application folder; the version
+# record of its pyxtern.exe (file version numbers, FileVersion,
+# ProductVersion) and its help page name VERSION.
 unpack_release() {
-  local archive=$DIST/pyxtern-$1-win64.zip files
+  local archive=$DIST/pyxtern-$1-win64.zip files numbers=$1 record
   [ -f "$archive" ] || fail "$archive is missing: run ./package" || return 1
   files=$(unzip -Z1 "$archive" | sort | paste -sd ' ')
   [ "$files" = "$RELEASE_FILES" ] || fail "the archive holds '$files', not '$RELEASE_FILES'" || return 1
@@ -20,44 +22,53 @@ unpack_release() {
   APP="$WINEPREFIX/drive_c/ツール/pyxtern 1" APP_EXE="$RELEASE_FOLDER\\pyxtern.exe" START_IN=$WINEPREFIX/drive_c
   mkdir -p "$APP" && unzip -q "$archive" -d "$APP" || fail "cannot unpack $archive into $APP" || return 1
   TARGET=$(winpath "$E2E/target.exe")
-}
-
-# expect_version VERSION: the version record of the unpacked pyxtern.exe
-# (file version numbers, FileVersion, ProductVersion) and its help page
-# name VERSION.
-expect_version() {
-  local numbers=$1 record
   until [[ $numbers == *.*.*.* ]]; do numbers+=.0; done
   record=$(probe version "$APP_EXE" | paste -sd ' ')
   [ "$record" = "$numbers $1 $1" ] || fail "the version record reads '$record', the archive $1" || return 1
   grep -q "バージョン $1<" "$APP/TESMORA_HELP.html" || fail "the help page does not name version $1"
 }
 
-test_release_archive_runs_from_a_japanese_folder_name_with_a_space() {
+# Its favourites and settings files are the ones beside it: a launch
+# rewrites the favourites; the settings window shows the stored hotkeys, Tab
+# visits its controls in order, its boxes capture keys (Alt and F10 as keys,
+# not the menu's; Space not at all), and the new hotkeys, saved beside it,
+# work as soon as it closes, the old ones released.
+test_release_archive_used_from_a_japanese_folder_name_with_a_space() {
   local version size
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/win32/CMakeCache.txt")
   [ -n "$version" ] || fail "no project version in $BUILD/win32/CMakeCache.txt" || return 1
-  unpack_release "$version" && expect_version "$version" || return 1
+  unpack_release "$version" || return 1
   size=$(stat -c %s "$APP/pyxtern.exe")
   [ "$size" -lt "$EXE_LIMIT" ] || fail "pyxtern.exe has $size bytes" || return 1
   NOTE="version $version, pyxtern.exe $size bytes"
 
-  start_launcher && wait_for_window || return 1
-  shot_window "$XID" release-launcher.png
-  open_registration && type_into_box 1 memo || return 1
-  xdotool key Tab Tab # past 参照 into the path box
-  xdotool type --delay 10 "$TARGET /r"
-  expect_boxes memo "$TARGET /r" || return 1
-  xdotool key Return
-  expect_lines "memo;$TARGET /r" || return 1
-  click_button 戻る "$TORK" && wait_for 10 "the registration window to close" no_tork_window || return 1
-  launch memo && expect_started 1 "$TARGET" /r || return 1
+  write_hotkeys && start_with "abc;$TARGET /a" "memo;$TARGET /r" || return 1
+  launch memo && expect_started 1 "\"$TARGET\" /r" || return 1
+  expect_lines "$(padded memo "$TARGET /r")" "$(padded abc "$TARGET /a")" || return 1
 
-  right_click_launcher && choose_menu_item 1 || return 1
-  wait_for 10 "the settings window" has_settings_window || return 1
-  click_button 'Exploreタイプ(ヘビーユーザー向)' "$SETTINGS" && click_button OK "$SETTINGS" || return 1
-  wait_for 10 "the settings window to close" no_settings_window || return 1
-  [ -f "$APP/Tesmora.ini" ] && ini_has OPEN_TYPE TYEP 1 || fail "no Tesmora.ini with the setting beside pyxtern.exe"
+  open_settings && expect_window edit "$SETTINGS" 'Ctrl + Sift + F3' 'Ctrl + Sift + F2' || return 1
+  shot_window "$XID" settings.png
+  expect_window tab "$SETTINGS" 'Edit|Ctrl + Sift + F3' 'Edit|Ctrl + Sift + F2' 'Button|IEタイプ(初心者向)' \
+    'Button|登録画面を閉じる' 'Button|OK' 'Button|キャンセル' 'Button|適用' || return 1
+  xdotool key ctrl+shift+F4
+  expect_window edit "$SETTINGS" 'Ctrl + Sift + F4' 'Ctrl + Sift + F2' || return 1
+  local lower
+  for lower in alt+a:'Ctrl + Alt + A' F10:F10 space:F10 ctrl+shift+F6:'Ctrl + Sift + F6'; do
+    xdotool key Tab "${lower%%:*}"
+    expect_window edit "$SETTINGS" 'Ctrl + Sift + F4' "${lower#*:}" || return 1
+    xdotool key shift+Tab
+  done
+  click_button 'Exploreタイプ(ヘビーユーザー向)' "$SETTINGS" && click_button OK "$SETTINGS" &&
+    wait_for 10 "the settings window to close" no_window "$SETTINGS" || return 1
+  printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 115 Small 117 >"$APP/expected.ini"
+  printf '\r\n[OPEN_TYPE]\r\nTYEP=1\r\n\r\n[FORM]\r\nCLOSE=0\r\n' >>"$APP/expected.ini"
+  cmp -s "$APP/expected.ini" "$APP/Tesmora.ini" ||
+    fail "Tesmora.ini beside it reads: $(tr '\r\n' '|' <"$APP/Tesmora.ini")" || return 1
+  press_hotkey ctrl+shift+F6 && wait_for 10 "the new minimise hotkey to hide the launcher" no_window "$TITLE" ||
+    return 1
+  press_hotkey ctrl+shift+F4 &&
+    wait_for 10 "the new call-up hotkey to bring the launcher back" has_window "$TITLE" || return 1
+  hold "the old call-up key, Ctrl+Shift+F3" --hold-hotkey 6 114
 }
 
-TESTS+=(test_release_archive_runs_from_a_japanese_folder_name_with_a_space)
+TESTS+=(test_release_archive_used_from_a_japanese_folder_name_with_a_space)

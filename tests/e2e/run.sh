@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
-# End-to-end tests of the Windows launcher (pyxtern.exe) under Wine. The
-# program runs on a private X server (Xvfb) and is driven with xdotool the way
-# a user drives it: focus the window, type a name, press keys, click buttons.
-# What it shows is read back with probe.exe (window texts, combo items, the
-# message box text) and what it does with target.exe (which records how it was
-# started) and the favourites file's bytes.
+# End-to-end tests of what only the real Windows program (pyxtern.exe) can
+# show, under Wine on a private X server, driven with xdotool as a user drives
+# it. What it shows is read back with probe.exe, what it starts with
+# target.exe (which records how it was started), its files by their bytes.
 #
-# Usage: tests/e2e/run.sh <build-dir>
-#   expects <build-dir>/win32/pyxtern.exe and the release archive that
-#   ./package made of it in dist/; works in <build-dir>/e2e/.
-#   E2E_KEEP=1 keeps the run's Wine prefix and application folders.
-#
+# Usage: tests/e2e/run.sh <build-dir>: expects <build-dir>/win32/pyxtern.exe
+# and the release archive that ./package made of it in dist/; works in
+# <build-dir>/e2e/. E2E_KEEP=1 keeps the run's Wine prefix and folders.
 # Prints one PASS/FAIL line per test and ends with "N passed, M failed";
 # exits non-zero on any failure.
 set -uo pipefail
@@ -23,9 +19,9 @@ BUILD=$(realpath -m "$1")
 source "$HERE/lib.sh"
 
 TESTS=()
-for tests_file in launcher registration settings bad_input package ime; do source "$HERE/${tests_file}_tests.sh"; done
-
-# -------------------------------------------------------------------- main
+# The tray last: it alone runs under Wine's window management, which takes a
+# restart of the Wine server to switch.
+for tests_file in system keyboard package tray; do source "$HERE/${tests_file}_tests.sh"; done
 
 main() {
   install_prerequisites
@@ -38,9 +34,9 @@ main() {
   trap 'exit 130' INT TERM
 
   local wine_start prefix_ready
-  wine_start=$(now_ms)
+  wine_start=$(wine_now_ms)
   start_wine
-  prefix_ready=$(now_ms)
+  prefix_ready=$(wine_now_ms)
 
   local selected=("${TESTS[@]}")
   [ -z "${E2E_ONLY:-}" ] || selected=($(printf '%s\n' "${TESTS[@]}" | grep -E -- "$E2E_ONLY"))
@@ -48,7 +44,7 @@ main() {
   for t in "${selected[@]}"; do run_test "$t"; done
 
   local end
-  end=$(now_ms)
+  end=$(wine_now_ms)
   awk -v all=$((end - wine_start)) -v setup=$((prefix_ready - wine_start)) \
     'BEGIN { printf "wine part: %.0fs (X server and fresh prefix %.0fs, tests %.0fs)\n", all / 1000, setup / 1000, (all - setup) / 1000 }'
   echo "screenshots: $SHOTS"

@@ -1,0 +1,112 @@
+# End-to-end tests of what only the system itself can show: the backend's
+# checks against it, the real file system, and how Windows starts programs.
+
+# The backend's own checks against the system: the DLL search, files, code
+# page, profile strings, windows built from their declarations, DPI,
+# activation, modal shows.
+test_backend_checks_pass_against_the_system() {
+  local checks=$BUILD/win32/pyxtern_win32_test.exe output
+  [ -f "$checks" ] || fail "$checks is missing" || return 1
+  new_app backend || return 1
+  output=$(cd "$APP" && wine "$checks" 2>/dev/null | tr -d '\r') || {
+    detail "$output"
+    fail "backend checks failed"
+    return 1
+  }
+  NOTE=$(tail -1 <<<"$output")
+}
+
+# The favourites file on a real disk: held open by another program, it is
+# reported and left alone; killed while it rewrites the file after a launch,
+# as its temporary file holds none, half and all of the file's size, the
+# program leaves every line whole, and the next start leaves no temporary
+# file; a read-only file is made writable at start.
+test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
+  new_app files || return 1
+  local file=$APP/pyxtern.txt tmp=$APP/pyxtern.txt.tmp argument
+  argument=$(printf 'a%.0s' {1..16000})
+  # The program's path through the environment: awk -v would take its "\" as escapes.
+  T=$TARGET awk -v a="$argument" \
+    'BEGIN { for (i = 0; i < 500; i++) printf "f%04d;%s /%s\r\n", i, ENVIRON["T"], a }' >"$file"
+  cp "$file" "$APP/old.txt"
+  sort "$file" >"$APP/lines.txt"
+  # Every favourite's line, in any order, its name padded or not.
+  whole() { sed 's/ *;/;/' "$file" | sort | cmp -s - "$APP/lines.txt"; }
+  hold pyxtern.txt --hold-file "$(winpath "$file")" && start_launcher || return 1
+  expect_message "$TITLE" '70|pfrmPyxtern_Form_Activate|書き込みできません。' message-file-held-open.png &&
+    expect_window focus "$TITLE" combo || return 1
+  cmp -s "$file" "$APP/old.txt" || fail "the file held open changed" || return 1
+  stop_launchers
+
+  local percent outcomes=() name inode size
+  listed() { [ "$(reading item "$TITLE" | wc -l)" = 500 ]; }
+  for percent in 0 50 100 read-only; do
+    [ "$percent" != read-only ] || chmod a-w "$file"
+    start_launcher && wait_for_window && wait_for 30 "the list of 500 favourites" listed || return 1
+    [ ! -e "$tmp" ] || fail "the start after a kill left the temporary file" || return 1
+    name=$(tail -n 1 "$file" | cut -d';' -f1 | tr -d ' ')
+    cp "$file" "$APP/old.txt" || return 1
+    read -r inode size < <(stat -c '%i %s' "$file")
+    launch "$name" || return 1
+    [ "$percent" != read-only ] || break
+    # Busy polling with one stat a round: the whole rewrite takes only some
+    # milliseconds.
+    reached() {
+      local now
+      # shellcheck disable=SC2207 # two numbers a file, split on purpose
+      now=($(stat -c '%i %s' "$file" "$tmp" 2>/dev/null))
+      [ "${now[0]}" != "$inode" ] && return 0 # too late: the new file is in place
+      [ ${#now[@]} = 4 ] && [ "${now[3]}" -ge $((size * percent / 100)) ]
+    }
+    local deadline=$(($(wine_now_ms) + 15000))
+    until reached; do
+      [ "$(wine_now_ms)" -lt "$deadline" ] || fail "the temporary file never held $percent% of the file" || return 1
+    done
+    kill -9 "$PID"
+    wait "$PID" 2>/dev/null
+    whole || fail "killed at $percent% of the temporary file, pyxtern.txt lost or cut lines" || return 1
+    outcomes+=("at $percent%: $(cmp -s "$file" "$APP/old.txt" && echo old || echo new)")
+    [ ! -e "$tmp" ] || outcomes[-1]+=" + temporary file"
+    stop_launchers
+  done
+  NOTE="kills of a $(($(stat -c %s "$file") / 1024)) kB rewrite, the file after each: $(printf '%s, ' "${outcomes[@]}")"
+  NOTE=${NOTE%, }
+  # The read-only file was made writable as the program started: the launch rewrote it.
+  rewritten() { head -1 "$file" | grep -q "^${name}[ ;]" && whole; }
+  wait_for 10 "the read-only file to be rewritten with $name first" rewritten
+}
+
+# With a program at C:\Program.exe, Windows tries it first for an unquoted
+# command line that starts "C:\Program Files\...". Neither a favourite in
+# such a folder nor the browser program of the settings may start it; an
+# argument keeps its quotes, and a document opens with its associated program.
+test_programs_start_as_written_never_as_c_program() {
+  new_app guess || return 1
+  local drive=$WINEPREFIX/drive_c folder="$WINEPREFIX/drive_c/Program Files/pyx rec"
+  local program='C:\Program Files\pyx rec\target.exe' doc='C:\Program Files\pyx rec\report.pyxdoc'
+  mkdir -p "$folder" && cp "$E2E/target.exe" "$folder/target.exe" && cp "$E2E/target.exe" "$drive/Program.exe" &&
+    touch "$folder/report.pyxdoc" || fail "cannot place the recorders" || return 1
+  wine reg add 'HKCR\.pyxdoc' /ve /d pyxdocfile /f >/dev/null 2>&1 &&
+    wine reg add 'HKCR\pyxdocfile\shell\open\command' /ve /d "\"$program\" \"%1\"" /f >/dev/null 2>&1 ||
+    fail "cannot make .pyxdoc files open with target.exe" || return 1
+  printf '[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=%s\r\n' "$program" >"$APP/Tesmora.ini"
+  write_favourites "plain;$program /p" "quoted;\"$program\" \"a b\"" 'folder;C:\Program Files\pyx rec' \
+    "doc;$doc" || return 1
+  # Each recorder logs beside itself, so the log tells which program ran.
+  ln -s "$folder/launched.txt" "$APP/launched.txt"
+  (cd "$APP" && exec wine pyxtern.exe) >>"$APP/wine.log" 2>&1 &
+  PID=$!
+  STARTED+=("$PID")
+  wait_for_window || return 1
+  launch plain && expect_started 1 "\"$program\" /p" || return 1
+  launch quoted && expect_started 2 "\"$program\" \"a b\"" || return 1
+  launch folder && expect_started 3 "\"$program\" C:\Program Files\pyx rec" || return 1
+  launch doc && expect_started 4 "\"$program\" \"$doc\"" || return 1
+  [ ! -e "$drive/launched.txt" ] || fail "C:\\Program.exe was started: $(cat "$drive/launched.txt")"
+}
+
+TESTS+=(
+  test_backend_checks_pass_against_the_system
+  test_favourites_file_held_open_killed_mid_rewrite_or_read_only
+  test_programs_start_as_written_never_as_c_program
+)
