@@ -3,7 +3,6 @@
 # confirms. Keys the input method takes reach the program as key-ups only;
 # the Enter that confirms must do nothing else.
 
-readonly TORK='登録' # the registration window's caption
 
 # A Japanese input method on the virtual display: uim-xim with the Anthy
 # engine, pinned, since engines convert differently. Only launchers started

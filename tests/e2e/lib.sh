@@ -5,6 +5,7 @@
 
 readonly TITLE='ぴくせるん'
 readonly SETTINGS='各種設定' # the settings window's caption
+readonly TORK='登録'       # the registration window's caption
 readonly NAME_WIDTH=40       # favourite names are padded to this many characters when the file is rewritten
 
 E2E=$BUILD/e2e
@@ -206,14 +207,16 @@ stop_launchers() {
   wait_for 15 "the launcher's windows to go away" no_window "$TITLE" || true
 }
 
-# expect_started N COMMAND-LINE: waits for target.exe's N-th recorded start
-# and checks that it was given exactly this command line.
+# expect_started N COMMAND-LINE [FOLDER]: waits for target.exe's N-th
+# recorded start and checks that it was given exactly this command line (and
+# started in that folder).
 expect_started() {
-  local log=$APP/launched.txt line
+  local log=$APP/launched.txt line folder
   has_starts() { [ -f "$log" ] && [ "$(wc -l <"$log")" -ge "$1" ]; }
   wait_for 15 "the favourite to start (start #$1 of target.exe)" has_starts "$1" || return 1
-  line=$(sed -n "$1p" "$log")
-  [ "$line" = "$2" ] || fail "target.exe started as: $line (expected $2)"
+  IFS=$'\t' read -r line folder < <(sed -n "$1p" "$log")
+  [ "$line" = "$2" ] || fail "target.exe started as: $line (expected $2)" || return 1
+  [ -z "${3:-}" ] || [ "$folder" = "$3" ] || fail "target.exe started in $folder (expected $3)"
 }
 
 # ------------------------------------------------------------- the windows

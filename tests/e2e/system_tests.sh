@@ -105,8 +105,40 @@ test_programs_start_as_written_never_as_c_program() {
   [ ! -e "$drive/launched.txt" ] || fail "C:\\Program.exe was started: $(cat "$drive/launched.txt")"
 }
 
+# A program favourite written with a %VARIABLE% starts in its own folder;
+# Ctrl+Shift+Enter asks the system to run it as administrator (Wine has no
+# prompt and runs it). With the program in the tray, starting it again with a
+# path, as Explorer's Send To does, opens the running copy's registration
+# window with that path, and the second copy ends.
+test_second_start_hands_over_and_programs_start_in_their_folder() {
+  new_app outside && write_hotkeys || return 1
+  local tools=$APP/ツール document='C:\docs\a file.txt' second
+  mkdir -p "$tools" && cp "$E2E/target.exe" "$tools/target.exe" || return 1
+  export PYX_TOOLS
+  PYX_TOOLS=$(winpath "$tools")
+  WINEDEBUG=-all,trace+exec start_with 'tool;%PYX_TOOLS%\target.exe /v' || return 1
+  launch tool && expect_started 1 "\"$PYX_TOOLS\\target.exe\" /v" "$PYX_TOOLS" || return 1
+  type_name tool && xdotool key ctrl+shift+Return || return 1
+  expect_started 2 "\"$PYX_TOOLS\\target.exe\" /v" "$PYX_TOOLS" || return 1
+  # Wine runs the program without a prompt; its trace shows the verb it was asked for.
+  grep -q 'verb=L"runas"' "$APP/wine.log" || fail "the shell was not asked to run it as administrator" || return 1
+  expect_lines "$(padded tool '%PYX_TOOLS%\target.exe /v')" || return 1
+
+  find_tray && press_hotkey ctrl+shift+F2 && wait_for 10 "the launcher in the tray" no_window "$TITLE" || return 1
+  (cd "$APP" && exec wine pyxtern.exe "$document") >>"$APP/wine.log" 2>&1 &
+  second=$!
+  STARTED+=("$second")
+  wait_for 15 "the running copy's registration window" has_window "$TORK" &&
+    expect_window edit "$TORK" '' "$document" || return 1
+  gone() { ! alive "$second"; }
+  wait_for 10 "the second copy to end" gone && alive "$PID" || fail "the second copy did not hand over and end" ||
+    return 1
+  shot_window "$XID" registration-from-a-second-start.png
+}
+
 TESTS+=(
   test_backend_checks_pass_against_the_system
   test_favourites_file_held_open_killed_mid_rewrite_or_read_only
   test_programs_start_as_written_never_as_c_program
+  test_second_start_hands_over_and_programs_start_in_their_folder
 )

@@ -1,10 +1,12 @@
 // Stand-in favourite for the end-to-end tests: records how it was started and
 // exits. The launcher starts it either directly (a program favourite) or
 // through a file association (a document favourite); the tests read the
-// recorded command line to see which program got which arguments.
+// recorded command line to see which program got which arguments, and the
+// folder it was started in.
 //
-// The line goes to the file named by PYX_TARGET_LOG, or else to launched.txt
-// beside this program, as UTF-8 with one "\n"-terminated line per start.
+// The line, "command line<TAB>current folder", goes to the file named by
+// PYX_TARGET_LOG, or else to launched.txt beside this program, as UTF-8 with
+// one "\n"-terminated line per start.
 // Built for the GUI subsystem so that no console window appears.
 #include <windows.h>
 
@@ -55,7 +57,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     HANDLE file = CreateFileW(held + 12, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 5;
   }
-  std::string line = utf8(GetCommandLineW()) + "\n";
+  wchar_t folder[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  std::string line = utf8(GetCommandLineW()) + "\t" + utf8(folder) + "\n";
   // FILE_APPEND_DATA makes the single write land whole at the end, so a test
   // that polls the file never sees half a line.
   HANDLE file = CreateFileW(logPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
