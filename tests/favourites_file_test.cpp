@@ -1,7 +1,7 @@
 // The favourites file "pyxtern.txt": how its lines are read into the table and
-// the name list, its limits, a file that cannot be read, the bytes another
-// writer left, and where an append goes. What each change writes, and the
-// same write failed, is in write_faults_test.cpp.
+// the name list, its limits, a file that cannot be read, and the bytes another
+// writer left. What each change writes, and the same write failed, is in
+// write_faults_test.cpp.
 #include <string>
 #include <vector>
 
@@ -147,16 +147,6 @@ TEST_F(FavouritesFile, ALaunchOnlyReordersLinesAndKeepsWhatAnotherWriterAdded) {
   EXPECT_TRUE(app->com.pWriteOkiniFileCompact());
   EXPECT_EQ(sim.fileContent("pyxtern.txt"), "b;C:\\b.txt\r\na;C:\\" + odd + ".txt\r\n" + odd +
                                                 ";1\r\n\xE3\x83\xA1\xE3\x83\xA2;2\r\nx\x83;3\r\nadded;4\r\n");
-}
-
-TEST_F(FavouritesFile, AppendEndsAnUnterminatedLastLineInsteadOfMergingWithIt) {
-  startProgram();
-  for (const auto& [before, after] :
-       {std::pair<std::string, std::string>{"a;1", "a;1\r\nb;2\r\n"}, {"a;1\r", "a;1\rb;2\r\n"}}) {
-    writeFavourites(before);
-    app->com.pAppendOkiniFile(u"b", u"2");
-    EXPECT_EQ(favourites(), after);
-  }
 }
 
 }  // namespace

@@ -84,9 +84,15 @@ struct WriteCase {
   std::function<void(World&)> step;
 };
 
+const auto registering = [](World& w) { w.inRegistration(-1, u" z ", u" C:\\z.txt ", "cmdTork"); };
+
 const WriteCase kCases[] = {
     {"register", kFavourites, kList + kBelow, kList + "z;C:\\z.txt\r\n" + kBelow, "pfrmTork_cmdTork_Click",
-     [](World& w) { w.inRegistration(-1, u" z ", u" C:\\z.txt ", "cmdTork"); }},
+     registering},
+    {"register after a last line without its end", kFavourites, "a;1", "a;1\r\nz;C:\\z.txt\r\n",
+     "pfrmTork_cmdTork_Click", registering},
+    {"register after a last line ended by a carriage return", kFavourites, "a;1\r", "a;1\rz;C:\\z.txt\r\n",
+     "pfrmTork_cmdTork_Click", registering},
     {"correct", kFavourites, kList + kBelow,
      "メモ;C:\\a.txt\r\n" + std::string(40, 'n') + ";C:\\b.txt\r\nbee;D:\\c.txt\r\n" + kBelow,
      "pfrmTork_cmdTeis_Click", [](World& w) { w.inRegistration(2, u"  bee ", u"D:\\c.txt ", "cmdTeis"); }},
@@ -96,10 +102,10 @@ const WriteCase kCases[] = {
      kBelow, "pfrmTork_cmdDelete_Click", [](World& w) { w.inRegistration(0, u"", u"", "cmdDelete"); }},
     {"delete the only favourite and the file", kFavourites, "a;C:\\a.txt\r\n", "<missing>",
      "pfrmTork_cmdDelete_Click", [](World& w) { w.inRegistration(0, u"", u"", "cmdDelete"); }},
-    {"launch", kFavourites, kList + kBelow,
-     padded("c", "C:\\c.txt") + padded("メモ", " C:\\a.txt") + padded(std::string(40, 'n'), "C:\\b.txt") +
+    {"launch the middle favourite", kFavourites, kList + kBelow,
+     padded(std::string(40, 'n'), "C:\\b.txt") + padded("メモ", " C:\\a.txt") + padded("c", "C:\\c.txt") +
          kBelow,
-     "pfrmPyxtern_cmdOK_Click", [](World& w) { w.launch(u"c"); }},
+     "pfrmPyxtern_cmdOK_Click", [](World& w) { w.launch(u"n"); }},
     {"built-in launch", kFavourites, kList + kBelow, kPaddedList + kBelow, "pfrmPyxtern_cmdOK_Click",
      [](World& w) { w.launch(u"calc"); }},
     {"save the hotkeys", kSettings, "[Start]\r\nCtrl=1\r\nKey=112\r\n[OPEN_TYPE]\r\nTYEP=1\r\n",
