@@ -153,14 +153,12 @@ TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {
     EXPECT_EQ(favourites(), "<missing>");
     for (ControlRef off : {kList, kCorrect, kDelete}) EXPECT_FALSE(sim.isEnabled(off)) << off.name;
     EXPECT_EQ(text(kName) + text(kPath), "");
-    change(-1, "z", "9.txt", kRegister);
   });
   EXPECT_EQ(sim.callsTo("fileOpenDialog")[0].args,
             (std::vector<std::string>{"frmTork.comTork", "ﾃｷｽﾄ(*.txt)|*.txt|すべて(*.*)|*.*", "1", "4096"}));
+  launch("calc");  // with no list left, a built-in name writes no file
+  EXPECT_EQ(favourites(), "<missing>");
   EXPECT_TRUE(sim.messageBoxes().empty()) << "deleting asks nothing";
-  EXPECT_EQ(names(), std::vector<std::string>{"z"}) << "the launcher lists it once the window closed";
-  launch("z");
-  EXPECT_EQ(sim.callsTo("shellExecute").back().args[2], "9.txt");
 }
 
 TEST_F(Registration, AfterAnotherWriterChangedTheFileTheListIsReadAgain) {
