@@ -13,6 +13,8 @@
 namespace pyx::testing {
 namespace {
 
+using ::pyx::testing::PrintTo;
+
 constexpr FormId kTork = FormId::frmTork;
 constexpr ControlRef kName{kTork, "txtOkini"};
 constexpr ControlRef kPath{kTork, "txtPath"};
@@ -98,8 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "txtPath"},
         CheckCase{"letter the file cannot hold", "café", "C:\\a.txt",
                   "「é」はファイルに保存できない文字です。", "txtOkini"},
-        CheckCase{"emoji in the path", "a", "C:\\😀\\a.txt", "「😀」はファイルに保存できない文字です。",
+        CheckCase{"emoji last in the path", "a", "C:\\a😀", "「😀」はファイルに保存できない文字です。",
                   "txtPath"},
+        CheckCase{"emoji first in the name", "😀Ａ", "C:\\a.txt", "「😀」はファイルに保存できない文字です。",
+                  "txtOkini"},
         CheckCase{"name over 40 characters", k40 + "x", "C:\\a.txt",
                   "お気に入りは40文字以内で入力してください", "txtOkini"},
         CheckCase{"calc", "calc", "C:\\a.exe", kReserved, "cmdTork"},
@@ -151,11 +155,13 @@ TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {
     EXPECT_EQ(text(kName) + text(kPath), "");
     change(0, "", "", kDelete);
     EXPECT_EQ(favourites(), "<missing>");
+    EXPECT_TRUE(sim.listItems(kList).empty());
     for (ControlRef off : {kList, kCorrect, kDelete}) EXPECT_FALSE(sim.isEnabled(off)) << off.name;
     EXPECT_EQ(text(kName) + text(kPath), "");
   });
   EXPECT_EQ(sim.callsTo("fileOpenDialog")[0].args,
             (std::vector<std::string>{"frmTork.comTork", "ﾃｷｽﾄ(*.txt)|*.txt|すべて(*.*)|*.*", "1", "4096"}));
+  EXPECT_TRUE(names().empty());
   launch("calc");  // with no list left, a built-in name writes no file
   EXPECT_EQ(favourites(), "<missing>");
   EXPECT_TRUE(sim.messageBoxes().empty()) << "deleting asks nothing";
