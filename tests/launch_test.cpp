@@ -1,6 +1,7 @@
 // Looking a typed name up and starting the favourite: the three passes, the
-// built-in names, the launcher after a launch, a list emptied meanwhile, and
-// how each kind of path is started.
+// built-in names, the launcher after a launch, a list emptied or removed
+// meanwhile, and how each kind of path is started.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -96,15 +97,21 @@ TEST_F(Launch, AProgramThatCannotStartIsReportedAfterTheMove) {
   EXPECT_EQ(names(), (std::vector<std::string>{"ed", "a"}));
 }
 
-TEST_F(Launch, AfterTheListWasEmptiedNothingIsFoundAndABuiltInNameWritesNoFile) {
+TEST_F(Launch, AListEmptiedOrRemovedMeanwhileFindsNothingAndABuiltInNameWritesNoFile) {
   writeFavourites("a;1.txt\r\nb;2.txt\r\n");
   startProgram();
   writeFavourites("\r\nbelow;1.txt\r\n");  // the user empties the list, keeping a note below it
   sim.switchAway();
   sim.activate(FormId::frmPyxtern);
   for (const char* name : {"below", "b", "calc"}) launch(name);
-  EXPECT_EQ(messages(), std::vector<std::string>(2, kNotRegistered)) << "the emptied list's names are gone";
   EXPECT_EQ(favourites(), "\r\nbelow;1.txt\r\n");
+  writeFavourites("a;1.txt\r\n");
+  sim.switchAway();
+  sim.activate(FormId::frmPyxtern);
+  std::filesystem::remove(sim.directory() / "pyxtern.txt");  // found in the list as read, gone from the file
+  launch("a");
+  EXPECT_EQ(messages(), std::vector<std::string>(3, kNotRegistered));
+  EXPECT_EQ(favourites(), "<missing>");
   EXPECT_EQ(starts(), std::vector<std::string>{"open:C:\\WINNT\\system32\\CALC.EXE||" + appDir()});
 }
 
@@ -147,6 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StartCase{"program without arguments", "C:\\Ed\\ed.exe", "C:\\Ed\\ed.exe||C:\\Ed", true},
         StartCase{"quoted program with spaces and arguments", "\"C:\\A B\\ed.exe\" /r",
+                  "C:\\A B\\ed.exe|/r|C:\\A B", true},
+        StartCase{"quoted program followed at once by arguments", "\"C:\\A B\\ed.exe\"/r",
                   "C:\\A B\\ed.exe|/r|C:\\A B", true},
         StartCase{"arguments keep their quotes", "C:\\e.exe \"a b\" c", "C:\\e.exe|\"a b\" c|C:\\", true},
         StartCase{"quoted program and quoted argument", "\"C:\\A B\\ed.exe\" \"C:\\C D\\a.txt\"",
