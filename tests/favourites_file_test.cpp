@@ -147,6 +147,8 @@ TEST_F(FavouritesFile, ALaunchOnlyReordersLinesAndKeepsWhatAnotherWriterAdded) {
   EXPECT_TRUE(app->com.pWriteOkiniFileCompact());
   EXPECT_EQ(sim.fileContent("pyxtern.txt"), "b;C:\\b.txt\r\na;C:\\" + odd + ".txt\r\n" + odd +
                                                 ";1\r\n\xE3\x83\xA1\xE3\x83\xA2;2\r\nx\x83;3\r\nadded;4\r\n");
+  EXPECT_TRUE(app->com.pWriteOkiniFilePadded())
+      << "until the next read the file is compared with what was written";
 }
 
 }  // namespace
