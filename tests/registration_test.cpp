@@ -137,9 +137,10 @@ TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {
     for (ControlRef off : {kList, kCorrect, kDelete}) EXPECT_FALSE(sim.isEnabled(off)) << off.name;
     sim.type(kName, fromUtf8(k40 + "xyz"));
     EXPECT_EQ(text(kName), k40) << "the name box takes 40 characters";
+    sim.type(kName, u"メモ");
     sim.answerFileDialog(u"C:\\メモ\\a.txt");
     for (int i = 0; i < 2; ++i) sim.click({kTork, "cmdSanshou"});  // browsed to, then cancelled
-    sim.type(kName, u"メモ");
+    sim.click(kPath);
     sim.pressKey(13);  // Enter in a box presses 登録
     EXPECT_EQ(favourites(), "メモ;C:\\メモ\\a.txt\r\n");
     EXPECT_EQ(sim.listItems(kList), std::vector<Text>{u"メモ"});
