@@ -1,7 +1,9 @@
-// Every way the program writes a file, failed at every byte count of the new
-// file, by permission denied and by a read-only file: the file stays exactly
-// as it was, no temporary file is left beside it, nothing starts after a
-// failed launch, and the user is told the error's number.
+// Every write the program makes: what it writes, and the same write failed by
+// a full disk part-way, by access denied and by a read-only file: then the
+// file stays exactly as it was, no temporary file is left beside it, nothing
+// starts after a failed launch, and the user is told the error. The temporary
+// files of writes killed half-way are gone once the program has started.
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,10 +15,16 @@
 namespace pyx::testing {
 namespace {
 
+constexpr FormId kTork = FormId::frmTork;
+constexpr FormId kSetPgm = FormId::frmSetPgm;
 constexpr char kFavourites[] = "pyxtern.txt";
 constexpr char kSettings[] = "Tesmora.ini";
-constexpr char kThreeFavourites[] = "a;C:\\a.txt\r\nb;C:\\b.txt\r\nc;C:\\c.txt\r\n";
-constexpr char kNoHotKeys[] = "[OPEN_TYPE]\r\nTYEP=0\r\n[FORM]\r\nCLOSE=1\r\n";
+// A name and a path with spaces around them, a name longer than the 40
+// characters the table keeps, and lines below the list.
+const std::string kList = "メモ ; C:\\a.txt\r\n" + std::string(45, 'n') + ";C:\\b.txt\r\nc;C:\\c.txt\r\n";
+const std::string kBelow = "\r\nnotes\r\n";
+const std::string kPaddedList =
+    padded("メモ", " C:\\a.txt") + padded(std::string(40, 'n'), "C:\\b.txt") + padded("c", "C:\\c.txt");
 
 // A fresh program on a fresh desktop for each fault.
 struct World {
@@ -27,28 +35,38 @@ struct World {
   void arm() {
     if (fault) fault();
   }
-
-  void put(const char* name, const std::string& utf8) { sim.putFile(name, sim.toAnsi(fromUtf8(utf8))); }
-  void start() {
-    app = std::make_unique<Application>(sim);
-    app->run();
-  }
   void launch(const char16_t* typed) {
     sim.type(kNameBox, typed);
     arm();
     sim.pressKey(13);
   }
-  void inWindow(FormId form, std::function<void()> steps) {
-    sim.whenModal(form, std::move(steps));
-    if (form == FormId::frmTork) {
-      sim.click({FormId::frmPyxtern, "cmdTork"});
-    } else {
-      sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
-      sim.rightClick(FormId::frmPyxtern);
-    }
+  // Picks the favourite at `index` in the registration window, types `name`
+  // and `path` where given, and clicks `button`.
+  void inRegistration(std::int32_t index, const char16_t* name, const char16_t* path, const char* button) {
+    sim.whenModal(kTork, [=, this] {
+      if (index >= 0) sim.pickListItem({kTork, "lstFileName"}, index);
+      if (*name) sim.type({kTork, "txtOkini"}, name);
+      if (*path) sim.type({kTork, "txtPath"}, path);
+      arm();
+      sim.click({kTork, button});
+    });
+    sim.click({FormId::frmPyxtern, "cmdTork"});
   }
-  void inRegistration(std::function<void()> steps) { inWindow(FormId::frmTork, std::move(steps)); }
-  void inSettings(std::function<void()> steps) { inWindow(FormId::frmSetPgm, std::move(steps)); }
+  // Clicks the option `option` (none: -1) in the settings window, then
+  // `button`; a browser asked for is chosen.
+  void inSettings(const char* option, std::int16_t index, const char* button) {
+    sim.answerFileDialog(u"C:\\IE\\IEXPLORE.EXE");
+    sim.whenModal(kSetPgm, [=, this] {
+      if (index >= 0) sim.click({kSetPgm, option, index});
+      arm();
+      sim.click({kSetPgm, button});
+      if (fault) {
+        EXPECT_TRUE(sim.isFormLoaded(kSetPgm)) << "a failed save keeps the window";
+      }
+    });
+    sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
+    sim.rightClick(FormId::frmPyxtern);
+  }
   std::set<std::string> files() const {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(sim.directory()))
@@ -59,141 +77,112 @@ struct World {
 
 struct WriteCase {
   const char* what;
-  std::string favourites, settings;  // UTF-8; empty: no such file
-  const char* written;               // the file the step writes
+  const char* written;    // the file the step writes
+  std::string before;     // UTF-8
+  std::string after;      // "<missing>": deleted
+  const char* procedure;  // that reports a failed write; "": the settings', reported where they fail
   std::function<void(World&)> step;
-  bool starts = false;   // the step starts a favourite when the write succeeds
-  bool removes = false;  // the step deletes the file: there are no bytes to fail after
 };
 
-// Deletes the favourite at `index` in the registration window.
-std::function<void(World&)> deleting(std::int32_t index) {
-  return [index](World& w) {
-    w.inRegistration([&] {
-      w.sim.pickListItem({FormId::frmTork, "lstFileName"}, index);
-      w.arm();
-      w.sim.click({FormId::frmTork, "cmdDelete"});
-    });
-  };
-}
+const auto registering = [](World& w) { w.inRegistration(-1, u" z ", u" C:\\z.txt ", "cmdTork"); };
 
 const WriteCase kCases[] = {
-    {"register", kThreeFavourites, "", kFavourites,
-     [](World& w) {
-       w.inRegistration([&] {
-         w.sim.type({FormId::frmTork, "txtOkini"}, u"メモ");
-         w.sim.type({FormId::frmTork, "txtPath"}, u"C:\\メモ.txt");
-         w.arm();
-         w.sim.click({FormId::frmTork, "cmdTork"});
-       });
-     }},
-    {"correct", kThreeFavourites, "", kFavourites,
-     [](World& w) {
-       w.inRegistration([&] {
-         w.sim.pickListItem({FormId::frmTork, "lstFileName"}, 1);
-         w.sim.type({FormId::frmTork, "txtPath"}, u"D:\\b.txt");
-         w.arm();
-         w.sim.click({FormId::frmTork, "cmdTeis"});
-       });
-     }},
-    {"delete", kThreeFavourites, "", kFavourites, deleting(1)},
-    {"delete the only favourite, keeping what follows the list", "a;C:\\a.txt\r\n\r\nnotes\r\n", "",
-     kFavourites, deleting(0)},
-    {"delete the only favourite and the file", "a;C:\\a.txt\r\n", "", kFavourites, deleting(0), false, true},
-    {"launch", kThreeFavourites, "", kFavourites, [](World& w) { w.launch(u"c"); }, true},
-    {"built-in launch", kThreeFavourites, "", kFavourites, [](World& w) { w.launch(u"calc"); }, true},
-    {"save the hotkeys", "", "[Start]\r\nCtrl=1\r\nKey=112\r\n", kSettings,
-     [](World& w) {
-       w.inSettings([&] {
-         w.arm();
-         w.sim.click({FormId::frmSetPgm, "cmdOK"});
-         if (w.fault) {
-           EXPECT_TRUE(w.sim.isFormLoaded(FormId::frmSetPgm)) << "a failed save keeps the window";
-         }
-       });
-     }},
-    {"apply the folder type", "", "[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n", kSettings,
-     [](World& w) {
-       w.inSettings([&] {
-         w.sim.click({FormId::frmSetPgm, "optType", 1});
-         w.arm();
-         w.sim.click({FormId::frmSetPgm, "cmdTeki"});
-       });
-     }},
-    {"save the browser", "", kNoHotKeys, kSettings,
-     [](World& w) {
-       w.sim.answerFileDialog(u"C:\\IE\\IEXPLORE.EXE");
-       w.inSettings([&] {
-         w.arm();
-         w.sim.click({FormId::frmSetPgm, "cmdOK"});
-       });
-     }},
-    {"save the close setting", "", "[OPEN_TYPE]\r\nTYEP=1\r\n[FORM]\r\nCLOSE=1\r\n", kSettings,
-     [](World& w) {
-       w.inSettings([&] {
-         w.sim.click({FormId::frmSetPgm, "optTork", 0});
-         w.arm();
-         w.sim.click({FormId::frmSetPgm, "cmdOK"});
-       });
-     }},
+    {"register", kFavourites, kList + kBelow, kList + "z;C:\\z.txt\r\n" + kBelow, "pfrmTork_cmdTork_Click",
+     registering},
+    {"register after a last line without its end", kFavourites, "a;1", "a;1\r\nz;C:\\z.txt\r\n",
+     "pfrmTork_cmdTork_Click", registering},
+    {"register after a last line ended by a carriage return", kFavourites, "a;1\r", "a;1\rz;C:\\z.txt\r\n",
+     "pfrmTork_cmdTork_Click", registering},
+    {"correct", kFavourites, kList + kBelow,
+     "メモ;C:\\a.txt\r\n" + std::string(40, 'n') + ";C:\\b.txt\r\nbee;D:\\c.txt\r\n" + kBelow,
+     "pfrmTork_cmdTeis_Click", [](World& w) { w.inRegistration(2, u"  bee ", u"D:\\c.txt ", "cmdTeis"); }},
+    {"delete", kFavourites, kList + kBelow, "メモ;C:\\a.txt\r\nc;C:\\c.txt\r\n" + kBelow,
+     "pfrmTork_cmdDelete_Click", [](World& w) { w.inRegistration(1, u"", u"", "cmdDelete"); }},
+    {"delete the only favourite, keeping what follows the list", kFavourites, "a;C:\\a.txt\r\n" + kBelow,
+     kBelow, "pfrmTork_cmdDelete_Click", [](World& w) { w.inRegistration(0, u"", u"", "cmdDelete"); }},
+    {"delete the only favourite and the file", kFavourites, "a;C:\\a.txt\r\n", "<missing>",
+     "pfrmTork_cmdDelete_Click", [](World& w) { w.inRegistration(0, u"", u"", "cmdDelete"); }},
+    {"launch the middle favourite", kFavourites, kList + kBelow,
+     padded(std::string(40, 'n'), "C:\\b.txt") + padded("メモ", " C:\\a.txt") + padded("c", "C:\\c.txt") +
+         kBelow,
+     "pfrmPyxtern_cmdOK_Click", [](World& w) { w.launch(u"n"); }},
+    {"built-in launch", kFavourites, kList + kBelow, kPaddedList + kBelow, "pfrmPyxtern_cmdOK_Click",
+     [](World& w) { w.launch(u"calc"); }},
+    {"save the hotkeys", kSettings, "[Start]\r\nCtrl=1\r\nKey=112\r\n[OPEN_TYPE]\r\nTYEP=1\r\n",
+     "[Start]\r\nCtrl=1\r\nKey=112\r\nAlt=1\r\nshift=0\r\n[OPEN_TYPE]\r\nTYEP=1\r\n\r\n[FORM]\r\nCLOSE=0\r\n",
+     "", [](World& w) { w.inSettings("", -1, "cmdOK"); }},
+    {"apply the folder type", kSettings, "[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n",
+     "[OPEN_TYPE]\r\nTYEP=1\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n\r\n[FORM]\r\nCLOSE=0\r\n", "",
+     [](World& w) { w.inSettings("optType", 1, "cmdTeki"); }},
+    {"save the browser", kSettings, "[OPEN_TYPE]\r\nTYEP=0\r\n[FORM]\r\nCLOSE=1\r\n",
+     "[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n[FORM]\r\nCLOSE=1\r\n", "",
+     [](World& w) { w.inSettings("", -1, "cmdOK"); }},
+    {"save the close setting", kSettings, "[OPEN_TYPE]\r\nTYEP=1\r\n[FORM]\r\nCLOSE=1\r\n",
+     "[OPEN_TYPE]\r\nTYEP=1\r\n[FORM]\r\nCLOSE=0\r\n", "",
+     [](World& w) { w.inSettings("optTork", 0, "cmdOK"); }},
 };
 
 struct Fault {
   std::string what;
   std::function<void(World&, const char* file)> inject;
-  const char* number;  // the error the user is told
+  const char* number;
+  const char* description;
 };
 
 TEST(WriteFaults, LeaveTheOldFileAndTellTheUser) {
-  std::size_t injected = 0;
   for (const WriteCase& c : kCases) {
+    SCOPED_TRACE(c.what);
     auto arrange = [&](World& w) {
-      if (!c.favourites.empty()) w.put(kFavourites, c.favourites);
-      if (!c.settings.empty()) w.put(kSettings, c.settings);
-      w.start();
+      w.sim.putFile(c.written, w.sim.toAnsi(fromUtf8(c.before)));
+      for (const char* leftover : {"pyxtern.txt.tmp", "Tesmora.ini.tmp"}) w.sim.putFile(leftover, "x");
+      w.app = std::make_unique<Application>(w.sim);
+      w.app->run();
     };
     // Without a fault the step writes: that is what the faults must undo.
     World clean;
     arrange(clean);
-    const Bytes before = clean.sim.fileContent(c.written).value_or("");
+    const std::optional<Bytes> before = clean.sim.fileContent(c.written);
     const std::set<std::string> files = clean.files();
+    EXPECT_EQ(files, std::set<std::string>{c.written}) << "start-up clears away what killed writes left";
     c.step(clean);
     const std::optional<Bytes> after = clean.sim.fileContent(c.written);
-    ASSERT_NE(after, std::optional<Bytes>(before)) << c.what << ": the step writes nothing";
-    ASSERT_TRUE(clean.sim.messageBoxes().empty() || c.written == std::string(kSettings)) << c.what;
+    EXPECT_EQ(after ? toUtf8(clean.sim.fromAnsi(*after)) : "<missing>", c.after);
 
     std::vector<Fault> faults = {
-        {"permission denied", [](World& w, const char* file) { w.sim.denyAccess(file); }, "70"},
+        {"permission denied", [](World& w, const char* file) { w.sim.denyAccess(file); }, "70",
+         "書き込みできません。"},
         {"read-only file",
          [](World& w, const char* file) { w.sim.putFile(file, *w.sim.fileContent(file), attr::ReadOnly); },
-         "75"},
+         "75", "パス名が無効です。"},
     };
-    if (!c.removes) {
-      for (std::size_t bytes = 0; bytes < after->size(); ++bytes)
+    // A write cut short at any byte leaves no trace of it: the first, one in
+    // the middle and the last show it. A deletion writes no bytes.
+    if (after) {
+      for (std::size_t bytes : {std::size_t{0}, after->size() / 2, after->size() - 1})
         faults.push_back({"disk full after " + std::to_string(bytes) + " bytes",
-                          [bytes](World& w, const char*) { w.sim.failWritesAfter(bytes); }, "61"});
+                          [bytes](World& w, const char*) { w.sim.failWritesAfter(bytes); }, "61",
+                          "ディスクの空き容量が不足しています。"});
     }
     for (const Fault& fault : faults) {
-      SCOPED_TRACE(std::string(c.what) + ", " + fault.what);
+      SCOPED_TRACE(fault.what);
       World w;
       arrange(w);
       w.fault = [&] { fault.inject(w, c.written); };
       c.step(w);
-      ++injected;
-      EXPECT_EQ(w.sim.fileContent(c.written), std::optional<Bytes>(before));
+      EXPECT_EQ(w.sim.fileContent(c.written), before);
       EXPECT_EQ(w.files(), files) << "a temporary file stayed behind";
-      bool told = false;
-      for (const SimMessageBox& box : w.sim.messageBoxes())
-        told = told || toUtf8(box.prompt).starts_with(std::string(fault.number) + "\r\n");
-      EXPECT_TRUE(told) << "no message with error " << fault.number;
-      if (c.starts) {
-        EXPECT_TRUE(w.sim.callsTo("startProcess").empty() && w.sim.callsTo("shellExecute").empty())
-            << "something started after the write failed";
-      }
-      if (::testing::Test::HasFailure()) return;  // one failing fault tells enough
+      const std::string told = std::string(fault.number) + "\r\n" + c.procedure;
+      EXPECT_TRUE(std::ranges::any_of(w.sim.messageBoxes(),
+                                      [&](const SimMessageBox& box) {
+                                        const std::string text = toUtf8(box.prompt);
+                                        return text.starts_with(told) && text.ends_with(fault.description);
+                                      }))
+          << told << "..." << fault.description;
+      EXPECT_EQ(w.sim.callsTo("startProcess").size() + w.sim.callsTo("shellExecute").size(), 0u)
+          << "something started after the write failed";
+      if (::testing::Test::HasFailure()) break;  // one failing fault tells enough
     }
   }
-  std::printf("%zu write faults injected\n", injected);
 }
 
 }  // namespace
