@@ -29,7 +29,7 @@ struct ScanResult {
   std::size_t count = 0;            // how many lines are listed
   ScanEnd end = ScanEnd::EndOfFile;
   std::size_t unreadFrom = 0;   // first byte that no reader takes in
-  std::int32_t lineNumber = 0;  // 1-based number of the line that ended the scan
+  std::int32_t lineNumber = 0;  // 1-based number of the line without ";" that ended the scan
   ByteRange stopper{0, 0};      // that line, trimmed
 };
 
@@ -81,7 +81,6 @@ ScanResult scanFavourites(const Bytes& content, bool listLines = true) {
     if (++result.count > static_cast<std::size_t>(kLastOkiniIndex)) {
       result.end = ScanEnd::Overflow;
       result.unreadFrom = pos;
-      result.lineNumber = static_cast<std::int32_t>(result.count);
       return result;
     }
   }

@@ -2,6 +2,7 @@
 // the name list, its limits, a file that cannot be read, and the bytes another
 // writer left. What each change writes, and the same write failed, is in
 // write_faults_test.cpp.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,23 @@ TEST_F(FavouritesFile, MalformedLineIsNamedAndTheProgramEndsWithTheFileUntouched
     EXPECT_FALSE(desk.trayIconShown());
     EXPECT_EQ(desk.fileContent("pyxtern.txt"), desk.toAnsi(fromUtf8(file)));
   }
+}
+
+TEST_F(FavouritesFile, AnIndexOrACountOutsideTheTableRaisesError9) {
+  writeFavourites("a;1\r\nb;2\r\n");
+  startProgram();
+  auto error = [](const std::function<void()>& body) {
+    try {
+      body();
+    } catch (const RuntimeError& e) {
+      return e.number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(error([&] { app->com.okini(2); }), ErrSubscriptOutOfRange);
+  app->com.gintOkiniMax = 2;
+  EXPECT_EQ(error([&] { (void)app->com.pWriteOkiniFilePadded(); }), ErrSubscriptOutOfRange);
+  EXPECT_EQ(favourites(), "a;1\r\nb;2\r\n");
 }
 
 TEST_F(FavouritesFile, UnreadableFileIsReportedAndTheProgramGoesOn) {

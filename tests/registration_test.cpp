@@ -129,6 +129,17 @@ INSTANTIATE_TEST_SUITE_P(
                   kCorrect, 0}),
     NameFromWhat{});
 
+TEST_F(Registration, TheCharacterNamedIsWholeWhereHalvesOfPairsMeetOtherCharacters) {
+  startProgram();
+  const struct {
+    Text text, named;
+  } cases[] = {{u"a\U00010000", u"\U00010000"},  // the first pair of all
+               {u"x\xDC00", u"\xDC00"},          // a lone second half after a letter
+               {u"\xD800\xE000", u"\xD800"},     // a lone first half before a private-use character
+               {u"メモ", u""}};
+  for (const auto& c : cases) EXPECT_EQ(app->com.firstCharacterTheFileCannotHold(c.text), c.named);
+}
+
 // ---------------------------------------------------------------- changes
 
 TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {

@@ -119,8 +119,11 @@ TEST_F(Startup, RunningCopyDoesWhatAnotherStartAsks) {
   sim.minimize(FormId::frmPyxtern);
   sim.whenModal(FormId::frmTork, [&] {
     registering();
-    sim.startOtherCopy(u"C:\\b.txt");  // while the window is open: into its path box
-    registering();
+    // While the window is open: into its path box, without one pair of enclosing quotes.
+    for (const char16_t* path : {u"C:\\b.txt\"", u"\"\"C:\\b.txt\"", u"\" C:\\b.txt \""}) {
+      sim.startOtherCopy(path);
+      registering();
+    }
   });
   sim.startOtherCopy(u"\"C:\\My Documents\\a.txt\"");
   EXPECT_TRUE(sim.isFormVisible(FormId::frmPyxtern)) << "out of the tray";
@@ -136,8 +139,9 @@ TEST_F(Startup, RunningCopyDoesWhatAnotherStartAsks) {
     registering();
   });
   sim.click({FormId::frmPyxtern, "cmdTork"});
-  EXPECT_EQ(shownPaths, (std::vector<std::string>{"C:\\My Documents\\a.txt", "C:\\b.txt", "C:\\c.txt",
-                                                  "D:\\dropped", "D:\\dropped on it"}));
+  EXPECT_EQ(shownPaths,
+            (std::vector<std::string>{"C:\\My Documents\\a.txt", "C:\\b.txt\"", "\"\"C:\\b.txt\"",
+                                      " C:\\b.txt ", "C:\\c.txt", "D:\\dropped", "D:\\dropped on it"}));
   EXPECT_EQ(favourites(), "a;1.txt\r\n") << "nothing is stored until the user presses 登録";
 }
 
