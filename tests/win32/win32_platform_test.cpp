@@ -29,7 +29,6 @@ int failures = 0;
 int checks = 0;
 
 // Seen from a timer while a modal window is up.
-HWND modalOwner = nullptr;
 bool ownerEnabledDuringModal = true;
 
 void check(bool ok, const std::string& what) {
@@ -81,10 +80,9 @@ Text windowText(HWND window) {
   return fromWide(buffer, static_cast<std::size_t>(std::max(0, GetWindowTextW(window, buffer, 256))));
 }
 
-// A DLL beside the program loads by its bare name until the search is
-// restricted, and not after (Windows searches the program's folder before the
-// current one); a system DLL not loaded yet (the input method's text
-// services) still does.
+// A DLL beside the program (searched before the current folder) loads by its
+// bare name until the search is restricted, and not after; a system DLL not
+// loaded yet (the input method's text services) still does.
 void testDllSearch() {
   const auto loads = [](const wchar_t* name) {
     HMODULE module = LoadLibraryW(name);
@@ -214,8 +212,7 @@ void testLauncher(Win32Platform& platform, Recorder& events) {
   platform.loadForm(launcher);
   check(events.events == std::vector<std::string>{"frmPyxtern..Load"}, "Load is the first event");
   HWND hwnd = reinterpret_cast<HWND>(platform.formHandle(launcher));
-  check(hwnd && !IsWindowVisible(hwnd), "loaded hidden");
-  check(windowText(hwnd) == u"ぴくせるん", "caption");
+  check(hwnd && !IsWindowVisible(hwnd) && windowText(hwnd) == u"ぴくせるん", "loaded hidden, its caption");
   check(platform.formWidth(launcher) == 5940 && platform.formHeight(launcher) == 2040,
         "outer size of the declared client area");
   RECT client{};
@@ -238,8 +235,8 @@ void testLauncher(Win32Platform& platform, Recorder& events) {
     const LRESULT id = SendMessageW(hwnd, DM_GETDEFID, 0, 0);
     return HIWORD(id) == DC_HASDEFID ? windowText(GetDlgItem(hwnd, LOWORD(id))) : Text(u"(none)");
   };
-  check(defaultButton() == u"ＯＫ", "default button ＯＫ");
-  check(GetNextDlgTabItem(hwnd, nullptr, FALSE) == combo, "the name field is the first tab stop");
+  check(defaultButton() == u"ＯＫ" && GetNextDlgTabItem(hwnd, nullptr, FALSE) == combo,
+        "default button ＯＫ, the name field the first tab stop");
   platform.setTabIndex({launcher, "cmdTork"}, 0);
   check(windowText(GetNextDlgTabItem(hwnd, nullptr, FALSE)) == u"登録",
         "a new tab index moves it to the front");
@@ -354,30 +351,28 @@ void testLauncher(Win32Platform& platform, Recorder& events) {
 
   // A modal window: the launcher is disabled meanwhile, and activated again after.
   events.events.clear();
-  modalOwner = hwnd;
   SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    ownerEnabledDuringModal = IsWindowEnabled(modalOwner);
+    ownerEnabledDuringModal = IsWindowEnabled(FindWindowW(nullptr, L"ぴくせるん"));
     if (HWND tork = FindWindowW(nullptr, L"登録")) PostMessageW(tork, WM_CLOSE, 0, 0);
   });
   platform.showForm(FormId::frmTork, true);
   pumpFor(500);
   check(!ownerEnabledDuringModal, "the launcher is disabled while the modal window is up");
   check(!platform.isFormLoaded(FormId::frmTork), "the modal form closed");
-  check(IsWindowEnabled(hwnd), "the launcher is enabled again");
-  check(events.count("frmPyxtern..Activate") == 1, "coming back from a modal window is an activation");
+  check(IsWindowEnabled(hwnd) && events.count("frmPyxtern..Activate") == 1,
+        "the launcher enabled again, coming back from a modal window an activation");
 }
 
 void testSettings(Win32Platform& platform, Recorder& events) {
   const FormId settings = FormId::frmSetPgm;
   platform.loadForm(settings);
   HWND hwnd = reinterpret_cast<HWND>(platform.formHandle(settings));
-  for (std::int16_t chosen : {1, 0}) {
-    platform.setOptionValue({settings, "optType", chosen}, true);
-    check(platform.optionValue({settings, "optType", chosen}) &&
-              !platform.optionValue({settings, "optType", static_cast<std::int16_t>(1 - chosen)}),
-          "option " + std::to_string(chosen) + " chosen, the other not");
-  }
+  ControlRef ie{settings, "optType", 0}, explorer{settings, "optType", 1};
+  platform.setOptionValue(explorer, true);
+  check(!platform.optionValue(ie) && platform.optionValue(explorer), "one option chosen");
+  platform.setOptionValue(ie, true);
+  check(platform.optionValue(ie) && !platform.optionValue(explorer), "the other option chosen");
 
   // Key-down in a text box. A key the handler swallows types nothing, and a
   // hotkey box takes no character at all.
