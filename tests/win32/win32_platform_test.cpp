@@ -136,7 +136,8 @@ void testSystem(Win32Platform& platform) {
 void testFiles(Win32Platform& platform) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const Text dir = fromWide(temp) + u"pyx-selftest-" + decimal(GetCurrentProcessId());
+  const Text dir =
+      fromWide(temp) + u"pyx-selftest-" + decimal(GetCurrentProcessId()) + u"-" + decimal(GetTickCount());
   CreateDirectoryW(wide(dir), nullptr);
   const Text file = dir + u"\\pyxtern.txt";
   const Text nowhere = dir + u"\\no such folder\\pyxtern.txt";
@@ -402,6 +403,7 @@ void testSettings(Win32Platform& platform, Recorder& events) {
 }  // namespace
 
 int wmain() {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // each failure shown even if a later check crashes
   testDllSearch();  // first, as the program restricts the search before anything else
   Recorder events;
   Win32Platform platform(GetModuleHandleW(nullptr));
