@@ -61,7 +61,7 @@ add_custom_command(TARGET pyxtern POST_BUILD
 # Japanese locale: wine pyxtern_win32_test.exe
 add_executable(pyxtern_win32_test ${PYX_WIN32_DIR}/../../tests/win32/win32_platform_test.cpp ${PYX_WIN32_DIR}/pyxtern.rc)
 target_link_libraries(pyxtern_win32_test PRIVATE pyxtern_win32)
-# The DLL the checks plant beside themselves and in the current folder.
+# The DLL the checks find beside themselves, as anyone could plant it there.
 add_library(pyxtern_planted SHARED ${PYX_WIN32_DIR}/../../tests/win32/planted_dll.cpp)
 set_target_properties(pyxtern_planted PROPERTIES PREFIX "")
 add_dependencies(pyxtern_win32_test pyxtern_planted)

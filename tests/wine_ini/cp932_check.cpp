@@ -1,8 +1,6 @@
 // Our iconv-based code page 932 conversion against the system's, in the table
-// ini_diff.exe wrote under Wine: prints each conversion that differs and a
-// summary line, and exits non-zero when any does.
-//
-//   cp932_check <cp932_table.txt>
+// ini_diff.exe wrote under Wine: cp932_check <cp932_table.txt> prints each
+// conversion that differs and a summary line, and exits non-zero when any does.
 #include <fstream>
 #include <iostream>
 
@@ -14,9 +12,8 @@ template <class Units>
 Units parse(const std::string& field) {
   constexpr std::size_t kDigits = 2 * sizeof(typename Units::value_type);
   Units units;
-  for (std::size_t pos = 0; pos + kDigits <= field.size(); pos += kDigits) {
+  for (std::size_t pos = 0; pos + kDigits <= field.size(); pos += kDigits)
     units += static_cast<typename Units::value_type>(std::stoul(field.substr(pos, kDigits), nullptr, 16));
-  }
   return units;
 }
 

@@ -115,9 +115,8 @@ std::optional<Known> cutDifference(const File& file, const std::string& ours, st
         ours.substr(0, last) + "#"};
   }
   for (const char quote : {'"', '\''}) {
-    if (file && file->find(quote + ours + quote) != std::string::npos) {
+    if (file && file->find(quote + ours + quote) != std::string::npos)
       return Known{"Wine loses the last character of a quoted value that just fits", ours.substr(0, last)};
-    }
   }
   return std::nullopt;
 }
@@ -174,9 +173,8 @@ void read(const std::string& section, const std::string& key, const std::string&
     const bool ended = count < buffer.size() && buffer[count] == '\0';
     return std::to_string(count) + " \"" + buffer.substr(0, count) + (ended ? "\"" : "\" without NUL");
   };
-  if (!known && result(wine, wineCount) != result(ours, ourCount)) {
+  if (!known && result(wine, wineCount) != result(ours, ourCount))
     known = cutDifference(gOurs, ours.substr(0, ourCount), size);
-  }
   if (known) known->wineGives = result(known->wineGives + '\0', known->wineGives.size());
   compare("read [" + section + "] " + key + " (default \"" + defaultValue + "\", size " +
               std::to_string(size) + ")",
@@ -186,9 +184,8 @@ void read(const std::string& section, const std::string& key, const std::string&
 // A write, read back.
 void write(const std::string& section, const std::string& key, const std::string& value) {
   gCase += ", then [" + printable(section) + "] " + printable(key) + "=" + printable(value);
-  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), gPath.c_str())) {
+  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), gPath.c_str()))
     mismatch("WritePrivateProfileStringA failed (" + std::to_string(GetLastError()) + ")");
-  }
   gOurs = pyx::ini::writeProfileString(gOurs, section, key, value, pyx::ini::isCp932LeadByte);
   read(section, key, "def", kBufferBytes);
 }
@@ -220,9 +217,8 @@ bool blankEnds(const std::string& value) {
 
 void compareGenerated() {
   std::vector<std::string> values;
-  for (const std::string& quoting : kQuotings) {
+  for (const std::string& quoting : kQuotings)
     for (const std::string& text : kTexts) values.push_back(fill(quoting, {"", text, ""}));
-  }
   for (std::uint32_t bytes = kBufferBytes - 1; bytes <= kBufferBytes + 1; ++bytes) {
     values.push_back(std::string(bytes, 'x'));
     values.push_back(std::string(bytes % 2, 'x'));
@@ -242,9 +238,8 @@ void compareGenerated() {
   for (std::size_t i = 0; i < files.size(); ++i) {
     const auto& [name, asked] = kNames[i % kNames.size()];
     newFile(files[i].first);
-    for (const auto& [section, key] : {std::pair(asked, asked), {asked, "none"}, {"none", asked}}) {
+    for (const auto& [section, key] : {std::pair(asked, asked), {asked, "none"}, {"none", asked}})
       for (std::uint32_t size : kSizes) read(section, key, kDefaults[i % kDefaults.size()], size);
-    }
     bool inWineLayout = files[i].second;
     for (const auto& [section, key, value] : kWrites[i % kWrites.size()]) {
       write(fill(section, {name}), fill(key, {name}), value);

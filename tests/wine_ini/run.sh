@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Our INI engine against the system's profile-string functions under Wine:
 #   tests/wine_ini/run.sh <out-dir>
-# builds <out-dir>/ini_diff.exe with MinGW when its sources changed, runs it in
-# a fresh Wine prefix with a Japanese locale (code page 932), leaves its report
-# in ini_diff.log and the code-page table in cp932_table.txt there, prints the
-# report and exits with its status.
+# builds <out-dir>/ini_diff.exe when its sources changed and runs it in a fresh
+# Wine prefix with code page 932; its report (also in ini_diff.log) and its exit
+# status are the script's, the code-page table is left in cp932_table.txt.
 set -euo pipefail
 out=$(mkdir -p "${1:?usage: $0 <out-dir>}" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,10 +23,9 @@ wine_new_prefix "$out/wineprefix"
 
 cd "$out"
 status=0
-wine "$exe" cp932_table.txt 2>ini_diff.stderr | tr -d '\r' >ini_diff.log || status=$?
-cat ini_diff.log
+wine "$exe" cp932_table.txt 2>ini_diff.stderr | tr -d '\r' | tee ini_diff.log || status=$?
 if ! grep -q '^ini differential:' ini_diff.log; then
   echo "ini differential: no summary (wine exit status $status); see $out/ini_diff.stderr"
-  [ "$status" != 0 ] || status=1
+  exit 1
 fi
 exit "$status"
