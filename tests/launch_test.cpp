@@ -115,6 +115,18 @@ TEST_F(Launch, AListEmptiedOrRemovedMeanwhileFindsNothingAndABuiltInNameWritesNo
   EXPECT_EQ(starts(), std::vector<std::string>{"open:C:\\WINNT\\system32\\CALC.EXE||" + appDir()});
 }
 
+TEST_F(Launch, AFileThatChangesAtEveryReadEndsTheLaunchAfterThreeAttempts) {
+  std::string file = "a;1.txt\r\n";
+  writeFavourites(file);
+  startProgram();
+  sim.clearCalls();
+  sim.whenCalled("readFile", [&] { writeFavourites(file += "x;2.txt\r\n"); });
+  launch("a");
+  EXPECT_EQ(messages(), std::vector<std::string>{"75\r\npfrmPyxtern_cmdOK_Click\r\nパス名が無効です。"});
+  EXPECT_EQ(sim.callsTo("readFile").size(), 5u) << "three rewrites compared, two lookups in between";
+  EXPECT_TRUE(starts().empty());
+}
+
 struct StartCase {
   const char* what;
   std::string path;

@@ -146,6 +146,25 @@ TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailed) {
   EXPECT_TRUE(sim.callsTo("callWindowProc").empty()) << "the message is not passed on";
   sim.pressHotKey(2, 112);
   EXPECT_TRUE(sim.isFormVisible(kLauncher)) << "the next hotkey is handled";
+
+  // A hotkey that arrives while another is handled is only passed on.
+  sim.minimize(kLauncher);
+  sim.clearCalls();
+  sim.whenCalled("setFormVisible", [&] { sim.pressHotKey(2, 113); });
+  sim.pressHotKey(2, 112);
+  EXPECT_EQ(sim.callsTo("callWindowProc").size(), 2u);
+  for (const SimCall& call : sim.callsTo("setFormWindowState")) EXPECT_EQ(call.args[1], "0");
+  expectShown();
+}
+
+TEST_F(Window, TrayIconThatCannotBringTheWindowBackSaysSo) {
+  sim.minimize(kLauncher);
+  sim.failNextCall("setFormVisible", ErrOutOfMemory);
+  sim.trayMouse(0x203);
+  EXPECT_EQ(messages(), std::vector<std::string>{
+                            "7\r\nタスクトレイから復活できませんでした\r\nメモリが不足しています。"});
+  sim.trayMouse(0x203);
+  expectShown();
 }
 
 struct PlacementCase {

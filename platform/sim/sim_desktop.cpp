@@ -62,6 +62,11 @@ void SimDesktop::record(std::string name, std::vector<std::string> args) {
     failNextCall_.reset();
     raiseError(error);
   }
+  if (auto script = callScripts_.find(name); script != callScripts_.end() && !inCallScript_) {
+    inCallScript_ = true;  // what the script does itself sets nothing off
+    script->second();
+    inCallScript_ = false;
+  }
   if (recording_) calls_.push_back({std::move(name), std::move(args)});
 }
 

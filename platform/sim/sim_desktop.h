@@ -71,6 +71,12 @@ class SimDesktop : public Platform {
   // The next call the program makes to the platform function `name` (as
   // recorded) raises run-time error `error`, before it changes anything.
   void failNextCall(std::string name, std::int32_t error) { failNextCall_.emplace(std::move(name), error); }
+  // Runs `script` each time the program calls the platform function `name`
+  // (as recorded), before the call does anything: another writer changing a
+  // file as it is read, a message arriving in the middle of an action.
+  void whenCalled(std::string name, std::function<void()> script) {
+    callScripts_[std::move(name)] = std::move(script);
+  }
   // The program cannot be started (error 53).
   void makeProgramMissing(const Text& program) { missingPrograms_.insert(program); }
   // Another program holds this hotkey combination.
@@ -273,6 +279,8 @@ class SimDesktop : public Platform {
   std::set<std::string> denied_;
   std::optional<std::size_t> diskFullAfter_;
   std::optional<std::pair<std::string, std::int32_t>> failNextCall_;
+  std::map<std::string, std::function<void()>, std::less<>> callScripts_;
+  bool inCallScript_ = false;
   std::set<Text> missingPrograms_;
 
   std::map<Text, std::pair<std::uint16_t, int>> atoms_;  // name -> atom, reference count
