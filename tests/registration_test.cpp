@@ -171,6 +171,12 @@ TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {
     for (ControlRef off : {kList, kCorrect, kDelete}) EXPECT_FALSE(sim.isEnabled(off)) << off.name;
     EXPECT_EQ(text(kName) + text(kPath), "");
   });
+  std::string order;
+  for (const SimCall& call : sim.callsTo("setTabIndex"))
+    if (call.args[0].starts_with("frmTork")) order += call.args[1] + ":" + call.args[0].substr(8) + " ";
+  EXPECT_EQ(order,
+            "0:txtOkini 1:cmdSanshou 2:txtPath 3:lstFileName 4:cmdTork 5:cmdDelete 6:cmdRturn 7:cmdTeis ");
+  EXPECT_EQ(sim.callsTo("setDefaultButton").back().args[0], "frmTork.cmdTork");
   EXPECT_EQ(sim.callsTo("fileOpenDialog")[0].args,
             (std::vector<std::string>{"frmTork.comTork", "ﾃｷｽﾄ(*.txt)|*.txt|すべて(*.*)|*.*", "1", "4096"}));
   EXPECT_TRUE(names().empty());

@@ -85,6 +85,8 @@ TEST_F(Startup, WithoutAnyFileTheWindowOpensEmptyWithoutHotkeys) {
   EXPECT_TRUE(sim.isFormVisible(FormId::frmPyxtern));
   EXPECT_EQ(sim.activeForm(), FormId::frmPyxtern);
   EXPECT_EQ(sim.focusedControl(), "frmPyxtern.cmbFileName");
+  sim.closeWindow(FormId::frmPyxtern);
+  EXPECT_TRUE(sim.callsTo("restoreWindowProc").empty()) << "no hook to take off";
   EXPECT_TRUE(sim.messageBoxes().empty());
 }
 
