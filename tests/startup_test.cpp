@@ -200,15 +200,6 @@ TEST_F(Startup, CommandLinePathIsOfferedToTheRegistrationWindowWithoutItsQuotes)
   EXPECT_EQ(shownPaths, std::vector<std::string>(2, "C:\\My Documents\\a.txt"));
 }
 
-TEST_F(Startup, ReturningToTheWindowReloadsTheList) {
-  writeFavourites("a;1.txt\r\n");
-  startProgram();
-  sim.switchAway();
-  writeFavourites("b;2.txt\r\na;1.txt\r\n");
-  sim.activate(FormId::frmPyxtern);
-  EXPECT_EQ(names(), (std::vector<std::string>{"b", "a"}));
-}
-
 TEST_F(Startup, KeyboardTabsInOrderEnterPressesOkEscapeDoesNothing) {
   writeFavourites("a;C:\\a.txt\r\n");
   startProgram();

@@ -79,15 +79,6 @@ TEST_F(Window, MaximiseIsTurnedBackAndTheSizeIsCapped) {
   EXPECT_EQ(sim.formHeight(kLauncher), 1500);
 }
 
-TEST_F(Window, RightPressOnTheIconOrTheWindowOpensTheSameMenu) {
-  sim.trayMouse(0x204);
-  sim.rightClick(kLauncher);
-  auto menus = sim.callsTo("popupMenu");
-  ASSERT_EQ(menus.size(), 2u);
-  EXPECT_EQ(menus[0].args, menus[1].args);
-  EXPECT_EQ(menus[0].args[1], "mnuPopup");
-}
-
 TEST_F(Window, BrowseStartsTheChosenFileWithoutTouchingTheFavourites) {
   sim.answerFileDialog(u"C:\\memo.txt");
   sim.click({kLauncher, "cmdSanshou"});
