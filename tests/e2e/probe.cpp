@@ -1,16 +1,14 @@
 // Reads the program's windows from another process, the way assistive
 // software does, and prints what it finds as UTF-8 for the end-to-end tests
 // and the Wine benchmark. Exit code 1: the window or control is not there;
-// 2: a usage error.
-//
+// 2: a usage error. Commands:
 //   acp                         the ANSI code page (932 for Japanese)
 //   menu                        succeeds while a popup menu is open
-//   window <title> [fact]       what the tests read of the visible window with this title that is no
-//                               message box, one fact a line, named by its first word (see printWindow)
+//   window <title> [fact]       the facts of the visible window with this title that is no message box
 //   center <title> <caption>    the screen centre of that window's button with this caption
 //   msgbox <title>              the X11 window behind the message box with this title, then its text
-//   wait-items <title> <count>  waits up to 60 s until that window shows this many items in its combo
-//                               box (0: until it is shown); prints that moment in Unix milliseconds
+//   wait-items <title> <count>  waits up to 60 s until that window's combo box lists this many items
+//                               (0: until it is shown); prints that moment in Unix milliseconds
 //   version <file>              the file's version numbers, then its FileVersion and ProductVersion
 #include <windows.h>
 
@@ -105,12 +103,6 @@ HWND find(const std::wstring& title, bool messageBox) {
   return nullptr;
 }
 
-HWND firstOfClass(HWND window, const wchar_t* name) {
-  for (HWND control : windows(window))
-    if (isClass(control, name)) return control;
-  return nullptr;
-}
-
 // The X11 window Wine's display driver keeps for a top-level window, so the
 // script can address exactly this window with X tools.
 std::uintptr_t xid(HWND hwnd) {
@@ -144,7 +136,8 @@ int printWindow(HWND window, const std::string& only) {
   thread.cbSize = sizeof thread;
   HWND focus =
       GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) ? thread.hwndFocus : nullptr;
-  HWND combo = firstOfClass(window, L"ComboBox"), list = combo ? combo : firstOfClass(window, L"ListBox");
+  HWND combo = FindWindowExW(window, nullptr, L"ComboBox", nullptr),
+       list = combo ? combo : FindWindowExW(window, nullptr, L"ListBox", nullptr);
   std::vector<HWND> edits = windows(window);
   std::erase_if(edits,
                 [](HWND hwnd) { return !isClass(hwnd, L"Edit") || isClass(GetParent(hwnd), L"ComboBox"); });
@@ -180,7 +173,8 @@ int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
     HWND window = find(title, false);
     DWORD_PTR count = 0;
     if (!window || (wanted > 0 &&
-                    !(ask(firstOfClass(window, L"ComboBox"), CB_GETCOUNT, 0, 0, count) && count == wanted)))
+                    !(ask(FindWindowExW(window, nullptr, L"ComboBox", nullptr), CB_GETCOUNT, 0, 0, count) &&
+                      count == wanted)))
       continue;
     FILETIME now;
     GetSystemTimePreciseAsFileTime(&now);
@@ -221,11 +215,7 @@ int printVersion(const std::wstring& file) {
 int run(const std::vector<std::wstring>& args) {
   const std::wstring command = args.empty() ? L"" : args[0];
   if (command == L"acp") return print(std::to_string(GetACP()));
-  if (command == L"menu") {
-    for (HWND hwnd : windows())
-      if (isClass(hwnd, L"#32768")) return 0;
-    return 1;
-  }
+  if (command == L"menu") return IsWindowVisible(FindWindowW(L"#32768", nullptr)) ? 0 : 1;
   if (args.size() == 2 && command == L"version") return printVersion(args[1]);
   if (args.size() >= 2 && args.size() <= 3 && command == L"window")
     return printWindow(find(args[1], false), args.size() == 3 ? utf8(args[2]) : "");
