@@ -9,7 +9,7 @@
 # a home of this run, so every run converts alike; NOTE names it.
 start_input_method() {
   local engine=anthy-utf8
-  mkdir -p "$RUN/im-home" || fail "cannot create $RUN/im-home" || return 1
+  mkdir -p "$RUN/im-home"
   HOME=$RUN/im-home uim-xim --engine=$engine >>"$RUN/uim-xim.log" 2>&1 &
   STARTED+=("$!")
   announced() { xprop -root XIM_SERVERS 2>/dev/null | grep -q '@server=uim'; }
@@ -18,17 +18,16 @@ start_input_method() {
   NOTE="input method $(dpkg-query -W -f='${Package} ${Version}, ' uim-xim uim-anthy libanthy1)engine $engine"
 }
 
-input_method_on() { xdotool key shift+space; }
-
 # converts WINDOW FACT ROMAJI KANA KANJI [LINE...]: with the input method
-# on, ROMAJI typed into the focused field of WINDOW shows as KANA in that
-# FACT (the LINEs after it), Space converts it to KANJI and Enter confirms it
-# and does nothing else: the field has the caret after KANJI and nothing
-# selected (while it composes, the composition shows selected), and once a
-# letter typed after it shows, nothing started, no file changed and no
-# message box appeared. The letter is taken back.
+# turned on (Shift+Space), ROMAJI typed into the focused field of WINDOW shows
+# as KANA in that FACT (the LINEs after it), Space converts it to KANJI, and
+# Enter confirms it and does nothing else: the field has the caret after KANJI
+# and nothing selected (while it composes, the composition shows selected),
+# and once a letter typed after it shows, nothing started, no file changed
+# and no message box appeared. The letter is taken back.
 converts() {
   local window=$1 fact=$2 kanji=$5 starts
+  xdotool key shift+space
   xdotool type --delay 50 "$3"
   expect_window "$fact" "$window" "$4" "${@:6}" || return 1
   xdotool key space
@@ -63,7 +62,6 @@ test_keyboard_and_input_method_in_every_window() {
   type_name x && xdotool key BackSpace && type_name '' '' || return 1
   shot_window "$XID" launcher.png
 
-  input_method_on
   converts "$TITLE" text memo めも メモ || return 1
   xdotool key Return # now as the user means it: ＯＫ
   expect_started 1 "\"$TARGET\" /short" || return 1
@@ -74,7 +72,7 @@ test_keyboard_and_input_method_in_every_window() {
   # them, and none of it reaches the box: once the keys after them have
   # arrived in the lower box, the upper one still shows its key.
   open_settings || return 1
-  input_method_on
+  xdotool key shift+space
   xdotool type --delay 50 memo
   xdotool key space Return Tab ctrl+shift+F6
   expect_window edit "$SETTINGS" 'Ctrl + Sift + F3' 'Ctrl + Sift + F6' || return 1
@@ -91,7 +89,6 @@ test_keyboard_and_input_method_in_every_window() {
   expect_window edit "$TORK" '' "$TARGET /r" || return 1
   xdotool key shift+Tab shift+Tab
   expect_window focus "$TORK" 'Edit 1' || return 1
-  input_method_on
   converts "$TORK" edit nikki にっき 日記 "$TARGET /r" || return 1
   shot_window "$XID" registration.png
   xdotool key Return # registers, in code page 932, after the launch put メモ first

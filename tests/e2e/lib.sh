@@ -31,21 +31,18 @@ fail() {
   return 1
 }
 
-# detail LINE...: extra lines shown under the FAIL line; fails, so that it can
-# end a failed check.
+# detail LINE...: lines shown under the FAIL line; fails, to end a failed check.
 detail() {
   DETAILS+=$(printf '%s\n' "$@")$'\n'
   return 1
 }
 
-# wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; fails with
-# a reason naming WHAT once SECONDS have passed.
+# wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds, at most SECONDS.
 wait_for() { wine_wait "$1" "${@:3}" || fail "timed out after ${1}s waiting for $2"; }
 
 probe() { wine "$E2E/probe.exe" "$@" 2>/dev/null; }
 
-# windows_managed Y|N: Wine from now on with (Y, its default) or without (N,
-# as every test starts) window management; see wine_manage_windows.
+# windows_managed Y|N: Wine with or without (as every test starts) window management.
 windows_managed() {
   [ "$MANAGED" = "$1" ] && return 0
   wine_manage_windows "$1" 2>"$RUN/start.err" || fail "$(cat "$RUN/start.err")" || return 1
@@ -62,17 +59,13 @@ new_app() {
   mkdir -p "$APP" && cp "$LAUNCHER_EXE" "$E2E/target.exe" "$APP/" || fail "cannot prepare $APP"
 }
 
-# write_favourites LINE...: the favourites file as the user keeps it, in code
-# page 932 with CR LF line ends.
-write_favourites() {
-  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "cannot write pyxtern.txt in CP932"
-}
+# write_favourites LINE...: the favourites file as the user keeps it, in CP932 with CR LF.
+write_favourites() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "not in CP932: $*"; }
 
 # padded NAME PATH: the favourite's line as a launch rewrites it.
 padded() { printf '%s%*s;%s' "$1" $((NAME_WIDTH - ${#1})) '' "$2"; }
 
-# expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines,
-# each ended by CR LF, in code page 932.
+# expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines, written alike.
 expect_lines() {
   printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt"
   wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt" && return 0
@@ -82,25 +75,21 @@ expect_lines() {
   done
 }
 
-# write_hotkeys: Ctrl+Shift+F3 calls the launcher up, Ctrl+Shift+F2 sends it
-# to the tray.
-write_hotkeys() {
-  printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 114 Small 113 >"$APP/Tesmora.ini"
-}
+# write_hotkeys: Ctrl+Shift+F3 calls the launcher up, Ctrl+Shift+F2 sends it to the tray.
+write_hotkeys() { printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 114 Small 113 >"$APP/Tesmora.ini"; }
 
 alive() { [[ $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) == [^Z]* ]]; }
 ended() { ! alive "$PID"; }
 
-# spawn LOG PROGRAM [ARGUMENT...]: starts PROGRAM from the folder START_IN;
-# sets PID. Every copy of target.exe started by it records its start in LOG.
+# spawn LOG PROGRAM [ARGUMENT...]: starts PROGRAM from START_IN, as PID; the
+# copies of target.exe it starts record their starts in LOG.
 spawn() {
   (cd "$START_IN" && PYX_TARGET_LOG=$(winpath "$1") exec wine "${@:2}") >>"$APP/wine.log" 2>&1 &
   PID=$!
   STARTED+=("$PID")
 }
 
-# start_launcher [ARGUMENT...]: starts the launcher of $APP, as a double click
-# does; the favourites it starts record theirs in $APP/launched.txt.
+# start_launcher [ARGUMENT...]: the launcher of $APP, as a double click starts it.
 start_launcher() { spawn "$APP/launched.txt" "$APP_EXE" "$@"; }
 
 # hold WHAT ARGUMENT...: target.exe as another program that holds something
@@ -113,8 +102,8 @@ hold() {
   wait_for 15 "another program to hold $1" holds && [ -s "$log" ] || fail "another program cannot hold $1"
 }
 
-# reading FACT TITLE: that fact of the window titled TITLE, one a line, as
-# `probe window` names them; fails while no such window is shown.
+# reading FACT TITLE: that fact of the window titled TITLE (see probe.cpp);
+# fails while no such window is shown.
 reading() {
   local facts
   facts=$(probe window "$2" "$1") && sed -n "s/^$1 //p" <<<"$facts"
@@ -123,9 +112,7 @@ reading() {
 # has_window TITLE: the window titled TITLE is shown; XID is its X window.
 has_window() { XID=$(reading xid "$1"); }
 no_window() { ! probe window "$1" xid >/dev/null; }
-
-# shown TITLE WHAT, gone TITLE WHAT: waits for the window titled TITLE to
-# show (then XID is its X window) or to go; WHAT says why.
+# shown TITLE WHAT, gone TITLE WHAT: waits for the window to show or to go.
 shown() { wait_for 15 "$2" has_window "$1"; }
 gone() { wait_for 10 "$2" no_window "$1"; }
 
@@ -136,25 +123,22 @@ wait_for_window() {
   }
 }
 
-# start_with LINE...: the favourites file of $APP, then its launcher, up to
-# its window.
+# start_with LINE...: the favourites file of $APP, then its launcher, up to its window.
 start_with() { write_favourites "$@" && start_launcher && wait_for_window; }
 
 # Ends what a test left running and waits until its windows are gone, so the
 # next test starts on an empty screen.
 stop_launchers() {
-  local pid
-  for pid in "${STARTED[@]}"; do
-    if alive "$pid"; then kill -9 "$pid" 2>/dev/null; fi
-    wait "$pid" 2>/dev/null
-  done
+  if [ ${#STARTED[@]} -gt 0 ]; then
+    kill -9 "${STARTED[@]}" 2>/dev/null
+    wait "${STARTED[@]}" 2>/dev/null
+  fi
   STARTED=()
   gone "$TITLE" "the launcher's windows to go away" || true
 }
 
 # expect_started N COMMAND-LINE [FOLDER]: waits for the N-th recorded start of
-# target.exe and checks that it was given exactly this command line (and
-# started in that folder).
+# target.exe, given exactly this command line (and started in that folder).
 expect_started() {
   local log=$APP/launched.txt program line folder
   has_starts() { [ -f "$log" ] && [ "$(wc -l <"$log")" -ge "$1" ]; }
@@ -165,16 +149,14 @@ expect_started() {
   [ -z "${3:-}" ] || [ "$folder" = "$3" ] || fail "target.exe started in $folder (expected $3)"
 }
 
-# expect_window FACT TITLE LINE...: waits until that fact of the window
-# titled TITLE reads exactly these lines.
+# expect_window FACT TITLE LINE...: waits until that fact reads exactly these lines.
 expect_window() {
   reads() { [ "$(reading "$1" "$2")" = "$(printf '%s\n' "${@:3}")" ]; }
   wait_for 10 "$1 in $2 to read: ${*:3}" reads "$@" || detail "$1 in $2 reads: $(reading "$1" "$2" | paste -sd '|')"
 }
 
-# click_at X Y [CLICK-OPTION...] BUTTON: a click at that screen point. The
-# pointer moves there first, and --sync waits until it has left where it
-# was: for ever when it is there already.
+# click_at X Y [CLICK-OPTION...] BUTTON: the pointer moved there, then a
+# click. --sync waits for it to leave where it was: for ever when it is there.
 click_at() {
   local X Y SCREEN WINDOW
   eval "$(xdotool getmouselocation --shell)"
@@ -182,17 +164,15 @@ click_at() {
   xdotool click "${@:3}"
 }
 
-# click_button CAPTION [WINDOW]: a left click in the middle of the button of
-# the launcher (or of the window titled WINDOW).
+# click_button CAPTION [WINDOW]: a click on that button of the launcher (or WINDOW).
 click_button() {
   local x y
   read -r x y < <(probe center "${2:-$TITLE}" "$1") || fail "no button captioned $1" || return 1
   click_at "$x" "$y" 1
 }
 
-# type_name TEXT [SHOWN]: types TEXT (nothing when empty) into the name field
-# and waits until it shows SHOWN (by default TEXT; what an input method
-# composed, when one is on).
+# type_name TEXT [SHOWN]: types TEXT into the name field and waits until it
+# shows SHOWN (by default TEXT; what an input method composed, when one is on).
 type_name() {
   [ -z "$1" ] || xdotool type --delay 50 "$1"
   expect_window text "$TITLE" "${2-$1}"
@@ -205,13 +185,11 @@ launch() {
     type_name "$1" && xdotool key Return
 }
 
-# choose_menu KEY...: the item of the open popup menu (設定, ヘルプ, 終了)
-# that these keys reach.
+# choose_menu KEY...: the popup menu's item (設定, ヘルプ, 終了) these keys reach.
 choose_menu() { wait_for 5 "the popup menu" probe menu && xdotool key "$@" Return; }
 
 # open_settings: 設定 in the menu of a right click on the launcher's surface,
-# left of its controls; waits for the window and for the focus in its upper
-# hotkey box.
+# left of its controls, up to the focus in the upper hotkey box.
 open_settings() {
   local x y width height
   read -r x y width height < <(reading client "$TITLE") || fail "no launcher window to click" || return 1
@@ -221,9 +199,8 @@ open_settings() {
 
 no_message_box() { ! probe msgbox "$1" >/dev/null; }
 
-# expect_message TITLE TEXT SCREENSHOT: waits for the message box titled
-# TITLE, checks its text (its lines joined by "|"), keeps its picture and
-# answers it with Return.
+# expect_message TITLE TEXT SCREENSHOT: the message box titled TITLE reads
+# TEXT (its lines joined by "|"); its picture is kept, and Return answers it.
 expect_message() {
   local box
   box_reads() { box=$(probe msgbox "$1" | tr -d '\r' | paste -sd '|'); }
@@ -235,8 +212,7 @@ expect_message() {
   wait_for 10 "the message box to close on Return" no_message_box "$1"
 }
 
-# Wine's own tray window holds the program's icon, and is unmapped while it
-# holds none.
+# Wine's own tray window holds the icon, and is unmapped while it holds none.
 find_tray() { TRAY=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1) && [ -n "$TRAY" ]; }
 tray_shows_icon() { xwininfo -id "$TRAY" 2>/dev/null | grep -q IsViewable; }
 
@@ -248,7 +224,7 @@ press_hotkey() {
   xdotool key "$1"
 }
 
-# shot_window XID FILE: the window alone, into the run's screenshots.
+# shot_window XID FILE: the window alone.
 shot_window() { import -window "$1" "$SHOTS/$2" 2>/dev/null || detail "screenshot $2 failed" || true; }
 
 run_test() {

@@ -22,11 +22,9 @@ namespace {
 constexpr UINT kTimeoutMs = 5000;  // a window that does not answer in this time counts as missing
 
 std::string utf8(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                 nullptr);
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                      nullptr);
+  std::string result(text.size() * 3, '\0');  // up to three bytes a UTF-16 unit
+  result.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                                    static_cast<int>(result.size()), nullptr, nullptr));
   return result;
 }
 
@@ -82,23 +80,21 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
   return TRUE;
 }
 
-// Visible top-level windows, or with `parent`, its controls in creation order.
+// Top-level windows, or with `parent`, its controls in creation order.
 std::vector<HWND> windows(HWND parent = nullptr) {
   std::vector<HWND> found;
-  if (parent) {
-    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found));
-  } else {
-    EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
-    std::erase_if(found, [](HWND hwnd) { return !IsWindowVisible(hwnd); });
-  }
+  parent ? EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found))
+         : EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
-// A message box is a dialog with its text in the static control numbered
-// 0xFFFF; the program's own windows may be dialogs too.
+// The visible window with this title. A message box is a dialog with its
+// text in the static control numbered 0xFFFF; the program's own windows may
+// be dialogs too.
 HWND find(const std::wstring& title, bool messageBox) {
   for (HWND hwnd : windows())
-    if ((isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF)) == messageBox && textOf(hwnd) == title)
+    if (IsWindowVisible(hwnd) && (isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF)) == messageBox &&
+        textOf(hwnd) == title)
       return hwnd;
   return nullptr;
 }

@@ -2,13 +2,11 @@
 # End-to-end tests of what only the real Windows program (pyxtern.exe) can
 # show, under Wine on a private X server, driven with xdotool as a user drives
 # it. What it shows is read back with probe.exe, what it starts with
-# target.exe (which records how it was started), its files by their bytes.
+# target.exe, its files by their bytes.
 #
-# Usage: tests/e2e/run.sh <build-dir>: expects <build-dir>/win32/pyxtern.exe
-# and the release archive that ./package made of it in dist/; works in
-# <build-dir>/e2e/. E2E_ONLY=regex picks tests; E2E_KEEP=1 keeps the run's
-# Wine prefix and folders. Prints one PASS/FAIL line per test and ends with
-# "N passed, M failed"; exits non-zero on any failure.
+# Usage: tests/e2e/run.sh <build-dir>: needs <build-dir>/win32/pyxtern.exe and
+# the release archive in dist/ (./package); works in <build-dir>/e2e/.
+# E2E_ONLY=regex picks tests; E2E_KEEP=1 keeps the run's prefix and folders.
 set -uo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 [ $# -eq 1 ] || {
@@ -19,19 +17,16 @@ BUILD=$(realpath -m "$1")
 source "$HERE/lib.sh"
 for tests_file in system keyboard package tray; do source "$HERE/${tests_file}_tests.sh"; done
 
-packages=("${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}")
-ensure_packages "${packages[@]}" || die "cannot install ${packages[*]} (needs root or sudo)"
+ensure_packages "${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}" || die "cannot install packages (needs root or sudo)"
 wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
-[ -f "$LAUNCHER_EXE" ] ||
-  die "$LAUNCHER_EXE is missing; build the Windows program first (cmake with cmake/mingw-w64-x86_64.cmake into $BUILD/win32)"
+[ -f "$LAUNCHER_EXE" ] || die "$LAUNCHER_EXE is missing: build it with cmake/mingw-w64-x86_64.cmake into $BUILD/win32"
 mkdir -p "$SHOTS" && RUN=$(mktemp -d "$E2E/run-XXXXXX") || die "cannot create a run folder in $E2E"
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror -municode -static)
 x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -o "$E2E/target.exe" "$HERE/target.cpp" || die "cannot build target.exe"
 x86_64-w64-mingw32-g++ "${flags[@]}" -o "$E2E/probe.exe" "$HERE/probe.cpp" -lversion || die "cannot build probe.exe"
 
 cleanup() {
-  local pid
-  for pid in "${STARTED[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  kill -9 "${STARTED[@]}" 2>/dev/null
   wine_stop
   if [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
 }

@@ -1,9 +1,8 @@
 # End-to-end tests of what only the system itself can show: the backend's
 # checks against it, the real file system, and how Windows starts programs.
 
-# The backend's own checks against the system: the DLL search, files, code
-# page, profile strings, windows built from their declarations, DPI,
-# activation, modal shows.
+# The backend's own checks against the system: the DLL search, files, code page,
+# profile strings, windows built from their declarations, DPI, activation, modal shows.
 test_backend_checks_pass_against_the_system() {
   local checks=$BUILD/win32/pyxtern_win32_test.exe output
   [ -f "$checks" ] || fail "$checks is missing" || return 1
@@ -39,12 +38,11 @@ test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
     start_launcher && wait_for_window && wait_for 30 "the list of 500 favourites" listed || return 1
     [ ! -e "$tmp" ] || fail "the start after a kill left the temporary file" || return 1
     name=$(tail -n 1 "$file" | cut -d';' -f1 | tr -d ' ')
-    cp "$file" "$APP/old.txt" || return 1
+    cp "$file" "$APP/old.txt"
     read -r inode size < <(stat -c '%i %s' "$file")
     launch "$name" || return 1
     [ "$percent" != read-only ] || break
-    # Busy polling with one stat a round: the whole rewrite takes only some
-    # milliseconds.
+    # Busy polling, one stat a round: the whole rewrite takes some milliseconds.
     reached() {
       local now
       # shellcheck disable=SC2207 # two numbers a file, split on purpose
@@ -56,56 +54,49 @@ test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
     until reached; do
       [ "$(wine_now_ms)" -lt "$deadline" ] || fail "the temporary file never held $percent% of the file" || return 1
     done
-    kill -9 "$PID"
-    wait "$PID" 2>/dev/null
+    stop_launchers
     whole || fail "killed at $percent% of the temporary file, pyxtern.txt lost or cut lines" || return 1
     NOTE+=", at $percent%: $(cmp -s "$file" "$APP/old.txt" && echo old || echo new)"
     [ ! -e "$tmp" ] || NOTE+=" + temporary file"
-    stop_launchers
   done
   # The read-only file was made writable as the program started: the launch rewrote it.
   rewritten() { head -1 "$file" | grep -q "^${name}[ ;]" && whole; }
   wait_for 10 "the read-only file to be rewritten with $name first" rewritten
 }
 
-# With a program at C:\Program.exe, Windows tries it first for an unquoted
-# command line that starts "C:\Program Files\...". Neither a favourite in
-# such a folder nor the browser program of the settings may start it, and a
-# document opens with its associated program.
-test_programs_start_as_written_never_as_c_program() {
-  new_app guess || return 1
-  local drive=$WINEPREFIX/drive_c folder="$WINEPREFIX/drive_c/Program Files/pyx rec"
+# How Windows starts what the launcher asks for. With a program at
+# C:\Program.exe, Windows tries it first for an unquoted command line that
+# starts "C:\Program Files\...": neither a favourite in such a folder nor the
+# browser program of the settings may start it. A document opens with its
+# associated program. A program written with a %VARIABLE% starts in its own
+# folder, and Ctrl+Shift+Enter asks the shell to run it as administrator
+# (Wine has no prompt and runs it; its trace shows the verb). With the
+# launcher in the tray, starting it again with a path, as Explorer's Send To
+# does, opens the running copy's registration window with that path, and the
+# second copy ends.
+test_programs_start_as_written_and_a_second_start_hands_over() {
+  new_app programs && write_hotkeys || return 1
+  local folder="$WINEPREFIX/drive_c/Program Files/pyx rec" tools=$APP/ツール document='C:\docs\a file.txt' first
   local program='C:\Program Files\pyx rec\target.exe' doc='C:\Program Files\pyx rec\report.pyxdoc'
-  mkdir -p "$folder" && cp "$E2E/target.exe" "$folder/target.exe" && cp "$E2E/target.exe" "$drive/Program.exe" &&
-    touch "$folder/report.pyxdoc" || fail "cannot place the recorders" || return 1
+  local -x PYX_TOOLS
+  PYX_TOOLS=$(winpath "$tools")
+  mkdir -p "$folder" "$tools" && cp "$E2E/target.exe" "$folder/" && cp "$E2E/target.exe" "$tools/" &&
+    cp "$E2E/target.exe" "$WINEPREFIX/drive_c/Program.exe" && touch "$folder/report.pyxdoc" ||
+    fail "cannot place the recorders" || return 1
   wine reg add 'HKCR\.pyxdoc' /ve /d pyxdocfile /f >/dev/null 2>&1 &&
     wine reg add 'HKCR\pyxdocfile\shell\open\command' /ve /d "\"$program\" \"%1\"" /f >/dev/null 2>&1 ||
     fail "cannot make .pyxdoc files open with target.exe" || return 1
-  printf '[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=%s\r\n' "$program" >"$APP/Tesmora.ini"
-  start_with "plain;$program /p" 'folder;C:\Program Files\pyx rec' "doc;$doc" || return 1
+  printf '[OPEN_TYPE]\r\nTYEP=0\r\nIE_EXE=%s\r\n' "$program" >>"$APP/Tesmora.ini"
+  WINEDEBUG=-all,trace+exec start_with "plain;$program /p" 'folder;C:\Program Files\pyx rec' "doc;$doc" \
+    'tool;%PYX_TOOLS%\target.exe /v' || return 1
   launch plain && expect_started 1 "\"$program\" /p" || return 1
   launch folder && expect_started 2 "\"$program\" C:\Program Files\pyx rec" || return 1
   launch doc && expect_started 3 "\"$program\" \"$doc\"" || return 1
-  ! grep -q '^C:\\Program.exe' "$APP/launched.txt" || fail "C:\\Program.exe was started"
-}
-
-# A program favourite written with a %VARIABLE% starts in its own folder;
-# Ctrl+Shift+Enter asks the system to run it as administrator (Wine has no
-# prompt and runs it). With the program in the tray, starting it again with a
-# path, as Explorer's Send To does, opens the running copy's registration
-# window with that path, and the second copy ends.
-test_second_start_hands_over_and_programs_start_in_their_folder() {
-  new_app outside && write_hotkeys || return 1
-  local tools=$APP/ツール document='C:\docs\a file.txt' first
-  local -x PYX_TOOLS
-  PYX_TOOLS=$(winpath "$tools")
-  mkdir -p "$tools" && cp "$E2E/target.exe" "$tools/" || return 1
-  WINEDEBUG=-all,trace+exec start_with 'tool;%PYX_TOOLS%\target.exe /v' || return 1
-  launch tool && expect_started 1 "\"$PYX_TOOLS\\target.exe\" /v" "$PYX_TOOLS" || return 1
-  type_name tool && xdotool key ctrl+shift+Return && expect_started 2 "\"$PYX_TOOLS\\target.exe\" /v" "$PYX_TOOLS" ||
+  launch tool && expect_started 4 "\"$PYX_TOOLS\\target.exe\" /v" "$PYX_TOOLS" || return 1
+  type_name tool && xdotool key ctrl+shift+Return && expect_started 5 "\"$PYX_TOOLS\\target.exe\" /v" "$PYX_TOOLS" ||
     return 1
-  # Wine runs the program without a prompt; its trace shows the verb it was asked for.
   grep -q 'verb=L"runas"' "$APP/wine.log" || fail "the shell was not asked to run it as administrator" || return 1
+  ! grep -q '^C:\\Program.exe' "$APP/launched.txt" || fail "C:\\Program.exe was started" || return 1
 
   press_hotkey ctrl+shift+F2 && gone "$TITLE" "the launcher in the tray" || return 1
   first=$PID
