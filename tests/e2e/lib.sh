@@ -68,11 +68,9 @@ padded() { printf '%s%*s;%s' "$1" $((NAME_WIDTH - ${#1})) '' "$2"; }
 # expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines, written alike.
 expect_lines() {
   printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt"
-  wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt" && return 0
-  local file
-  for file in expected pyxtern; do
-    detail "$file.txt (· = space):" "$(iconv -f CP932 -t UTF-8 "$APP/$file.txt" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/')"
-  done
+  visible() { iconv -f CP932 -t UTF-8 "$APP/$1" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/'; }
+  wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt" ||
+    detail "< expected, > pyxtern.txt (· = space):" "$(diff <(visible expected.txt) <(visible pyxtern.txt))"
 }
 
 # write_hotkeys: Ctrl+Shift+F3 calls the launcher up, Ctrl+Shift+F2 sends it to the tray.
@@ -95,8 +93,7 @@ start_launcher() { spawn "$APP/launched.txt" "$APP_EXE" "$@"; }
 # hold WHAT ARGUMENT...: target.exe as another program that holds something
 # (the ARGUMENTs say what, see target.cpp); waits until it does. Sets PID.
 hold() {
-  local log
-  log=$(mktemp -u "$APP/holder-XXXX.txt")
+  local log=$APP/holder-$RANDOM.txt
   spawn "$log" "$E2E/target.exe" "${@:2}"
   holds() { [ -s "$log" ] || ended; }
   wait_for 15 "another program to hold $1" holds && [ -s "$log" ] || fail "another program cannot hold $1"
@@ -104,10 +101,7 @@ hold() {
 
 # reading FACT TITLE: that fact of the window titled TITLE (see probe.cpp);
 # fails while no such window is shown.
-reading() {
-  local facts
-  facts=$(probe window "$2" "$1") && sed -n "s/^$1 //p" <<<"$facts"
-}
+reading() { probe window "$2" "$1" | sed -n "s/^$1 //p"; }
 
 # has_window TITLE: the window titled TITLE is shown; XID is its X window.
 has_window() { XID=$(reading xid "$1"); }
@@ -167,7 +161,7 @@ click_at() {
 # click_button CAPTION [WINDOW]: a click on that button of the launcher (or WINDOW).
 click_button() {
   local x y
-  read -r x y < <(probe center "${2:-$TITLE}" "$1") || fail "no button captioned $1" || return 1
+  read -r x y < <(reading button "${2:-$TITLE}" | sed -n "s/ $1\$//p") || fail "no button captioned $1" || return 1
   click_at "$x" "$y" 1
 }
 
@@ -228,12 +222,11 @@ press_hotkey() {
 shot_window() { import -window "$1" "$SHOTS/$2" 2>/dev/null || detail "screenshot $2 failed" || true; }
 
 run_test() {
-  local started ms took ok=1
+  local started took ok=1
   REASON='' DETAILS='' NOTE=''
   started=$(wine_now_ms)
   windows_managed N && "$1" || ok=0
-  ms=$(($(wine_now_ms) - started))
-  took=$((ms / 1000)).$((ms % 1000 / 100))s
+  took=$(awk -v ms=$(($(wine_now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
   if [ "$ok" = 1 ]; then
     PASSED=$((PASSED + 1))
     echo "PASS ${1#test_} ($took${NOTE:+; $NOTE})"

@@ -5,7 +5,6 @@
 //   acp                         the ANSI code page (932 for Japanese)
 //   menu                        succeeds while a popup menu is open
 //   window <title> [fact]       the facts of the visible window with this title that is no message box
-//   center <title> <caption>    the screen centre of that window's button with this caption
 //   msgbox <title>              the X11 window behind the message box with this title, then its text
 //   wait-items <title> <count>  waits up to 60 s until that window's combo box lists this many items
 //                               (0: until it is shown); prints that moment in Unix milliseconds
@@ -115,6 +114,7 @@ std::uintptr_t xid(HWND hwnd) {
 //   item TEXT              for each item of its combo box, or else of its list box
 //   edit TEXT              for each of its own edit boxes, not the one in its combo box
 //   tab CLASS|TEXT         for each control Tab visits, from the first, as the dialog manager walks them
+//   button X Y CAPTION     for each button, the screen point of its centre
 int printWindow(HWND window, const std::string& only) {
   if (!window || !xid(window)) return 1;
   auto wants = [&](const std::string& fact) { return only.empty() || only == fact; };
@@ -160,6 +160,9 @@ int printWindow(HWND window, const std::string& only) {
     at = GetNextDlgTabItem(window, at, FALSE);
     if (at == first) break;
   }
+  for (HWND control : windows(window))
+    if (wants("button") && isClass(control, L"Button") && GetWindowRect(control, &r))
+      say("button", numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}) + " " + utf8(caption(control)));
   return 0;
 }
 
@@ -220,13 +223,6 @@ int run(const std::vector<std::wstring>& args) {
     return text && xid(box) ? print(std::to_string(xid(box)) + "\n" + utf8(textOf(text))) : 1;
   }
   if (args.size() == 3 && command == L"wait-items") return waitForItems(args[1], _wtoi(args[2].c_str()));
-  if (args.size() == 3 && command == L"center") {
-    RECT r{};
-    for (HWND control : windows(find(args[1], false)))
-      if (isClass(control, L"Button") && caption(control) == args[2] && GetWindowRect(control, &r))
-        return print(numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
-    return 1;
-  }
   return 2;
 }
 
@@ -234,6 +230,6 @@ int run(const std::vector<std::wstring>& args) {
 
 int wmain(int argc, wchar_t** argv) {
   int code = run(std::vector<std::wstring>(argv + 1, argv + argc));
-  if (code == 2) std::fputs("usage: probe <command> [title] [caption]; see probe.cpp\n", stderr);
+  if (code == 2) std::fputs("usage: probe <command> [title] [fact]; see probe.cpp\n", stderr);
   return code;
 }

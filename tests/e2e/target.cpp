@@ -1,12 +1,7 @@
-// Stand-in favourite for the end-to-end tests: records how it was started and
-// exits. The launcher starts it directly (a program favourite) or through a
-// file association (a document favourite); the tests read which program ran,
-// with which command line, in which folder.
-//
-// The line, "program<TAB>command line<TAB>current folder" in UTF-8, is added
-// to the file named by PYX_TARGET_LOG, or else to launched.txt beside this
-// program (as the Wine benchmark reads it).
-// Built for the GUI subsystem so that no console window appears.
+// Stand-in favourite for the end-to-end tests: adds "program<TAB>command
+// line<TAB>current folder" in UTF-8 to the file named by PYX_TARGET_LOG, or
+// else to launched.txt beside itself (as the Wine benchmark reads it), and
+// exits. Built for the GUI subsystem so that no console window appears.
 #include <windows.h>
 
 #include <cwchar>
@@ -15,12 +10,9 @@
 namespace {
 
 std::string utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                 nullptr);
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                      nullptr);
+  std::string result(text.size() * 3, '\0');  // up to three bytes a UTF-16 unit
+  result.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                                    static_cast<int>(result.size()), nullptr, nullptr));
   return result;
 }
 

@@ -5,10 +5,9 @@ tray_empty() { ! tray_shows_icon; }
 
 # tray_click BUTTON [CLICKS]: on the icon, the first in the tray window.
 tray_click() {
-  local x y width height
-  tray_area() { read -r x y width height < <(reading client 'Wine System Tray'); }
-  wait_for 5 "the tray window's area" tray_area || return 1
-  click_at $((x + 10)) $((y + height / 2)) --repeat "${2:-1}" --delay 80 "$1"
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$TRAY")"
+  click_at $((X + 10)) $((Y + HEIGHT / 2)) --repeat "${2:-1}" --delay 80 "$1"
 }
 
 # Under Wine's default window management, as users run it, with its waits
