@@ -18,13 +18,12 @@ start_input_method() {
   NOTE="input method $(dpkg-query -W -f='${Package} ${Version}, ' uim-xim uim-anthy libanthy1)engine $engine"
 }
 
-# converts WINDOW FACT ROMAJI KANA KANJI [LINE...]: with the input method
-# turned on (Shift+Space), ROMAJI typed into the focused field of WINDOW shows
-# as KANA in that FACT (the LINEs after it), Space converts it to KANJI, and
-# Enter confirms it and does nothing else: the field has the caret after KANJI
-# and nothing selected (while it composes, the composition shows selected),
-# and once a letter typed after it shows, nothing started, no file changed
-# and no message box appeared. The letter is taken back.
+# converts WINDOW FACT ROMAJI KANA KANJI [LINE...]: with the input method on,
+# ROMAJI typed into the focused field shows as KANA in that FACT of WINDOW
+# (the LINEs after it), Space converts it, and Enter confirms KANJI and does
+# nothing else: the caret is after it and nothing is selected (as the
+# composition was), and once a letter typed after it shows (and is taken
+# back), nothing started, no file changed and no message box appeared.
 converts() {
   local window=$1 fact=$2 kanji=$5 starts
   xdotool key shift+space
@@ -52,8 +51,7 @@ converts() {
 # while it confirms a conversion, and the hotkey boxes take keys, not text.
 test_keyboard_and_input_method_in_every_window() {
   new_app keyboard && write_hotkeys && start_input_method || return 1
-  write_favourites "メモ帳;$TARGET /long" "メモ;$TARGET /short" || return 1
-  XMODIFIERS=@im=uim start_launcher
+  write_favourites "メモ帳;$TARGET /long" "メモ;$TARGET /short" && XMODIFIERS=@im=uim start_launcher || return 1
   wait_for_window && xdotool windowfocus --sync "$XID" && expect_window focus "$TITLE" combo || return 1
   expect_window item "$TITLE" メモ帳 メモ || return 1
   # Wine connects to the input method at the first key, which passes it by;

@@ -16,13 +16,10 @@ STARTED=() # pids of every program a test started, ended after it
 source "$HERE/../../tools/ensure-packages.sh"
 source "$HERE/../../tools/wine-env.sh"
 
-summary() { echo "$PASSED passed, $FAILED failed"; }
-
 # Setup problems end the run: every test needs what failed.
 die() {
   echo "FAIL setup: $*"
   FAILED=$((FAILED + 1))
-  summary
   exit 1
 }
 
@@ -52,8 +49,7 @@ windows_managed() {
 # Windows path of a Unix path: Wine's drive Z: is the Unix root.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# new_app NAME: a folder with its own copy of the launcher and of target.exe.
-# The launcher is started as APP_EXE from the folder START_IN.
+# new_app NAME: a folder with copies of the launcher (APP_EXE, started from START_IN) and target.exe.
 new_app() {
   APP=$RUN/apps/$1 APP_EXE=pyxtern.exe START_IN=$RUN/apps/$1 TARGET=$(winpath "$RUN/apps/$1/target.exe")
   mkdir -p "$APP" && cp "$LAUNCHER_EXE" "$E2E/target.exe" "$APP/" || fail "cannot prepare $APP"
@@ -99,8 +95,7 @@ hold() {
   wait_for 15 "another program to hold $1" holds && [ -s "$log" ] || fail "another program cannot hold $1"
 }
 
-# reading FACT TITLE: that fact of the window titled TITLE (see probe.cpp);
-# fails while no such window is shown.
+# reading FACT TITLE: that fact of the window titled TITLE (see probe.cpp); fails while none is shown.
 reading() { probe window "$2" "$1" | sed -n "s/^$1 //p"; }
 
 # has_window TITLE: the window titled TITLE is shown; XID is its X window.
@@ -111,22 +106,17 @@ shown() { wait_for 15 "$2" has_window "$1"; }
 gone() { wait_for 10 "$2" no_window "$1"; }
 
 wait_for_window() {
-  wait_for 30 "the launcher window" has_window "$TITLE" || {
-    alive "$PID" || REASON="the launcher ended before showing its window"
-    return 1
-  }
+  shows() { has_window "$TITLE" || ended; }
+  wait_for 30 "the launcher window" shows && { alive "$PID" || fail "the launcher ended before showing its window"; }
 }
 
 # start_with LINE...: the favourites file of $APP, then its launcher, up to its window.
 start_with() { write_favourites "$@" && start_launcher && wait_for_window; }
 
-# Ends what a test left running and waits until its windows are gone, so the
-# next test starts on an empty screen.
+# Ends what a test started and waits for its windows to go: the next test starts on an empty screen.
 stop_launchers() {
-  if [ ${#STARTED[@]} -gt 0 ]; then
-    kill -9 "${STARTED[@]}" 2>/dev/null
-    wait "${STARTED[@]}" 2>/dev/null
-  fi
+  kill -9 "${STARTED[@]}" 2>/dev/null
+  [ ${#STARTED[@]} = 0 ] || wait "${STARTED[@]}" 2>/dev/null
   STARTED=()
   gone "$TITLE" "the launcher's windows to go away" || true
 }
@@ -158,6 +148,14 @@ click_at() {
   xdotool click "${@:3}"
 }
 
+# click_in XID DX [CLICK-OPTION...] BUTTON: a click DX right of the left edge
+# of that X window, halfway down.
+click_in() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  click_at $((X + $2)) $((Y + HEIGHT / 2)) "${@:3}"
+}
+
 # click_button CAPTION [WINDOW]: a click on that button of the launcher (or WINDOW).
 click_button() {
   local x y
@@ -185,10 +183,7 @@ choose_menu() { wait_for 5 "the popup menu" probe menu && xdotool key "$@" Retur
 # open_settings: 設定 in the menu of a right click on the launcher's surface,
 # left of its controls, up to the focus in the upper hotkey box.
 open_settings() {
-  local x y width height
-  read -r x y width height < <(reading client "$TITLE") || fail "no launcher window to click" || return 1
-  click_at $((x + 12)) $((y + height / 2)) 3
-  choose_menu Down && shown "$SETTINGS" "the settings window" && expect_window focus "$SETTINGS" 'Edit 1'
+  has_window "$TITLE" && click_in "$XID" 12 3 && choose_menu Down && shown "$SETTINGS" "the settings window" && expect_window focus "$SETTINGS" 'Edit 1'
 }
 
 no_message_box() { ! probe msgbox "$1" >/dev/null; }

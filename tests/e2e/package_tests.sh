@@ -4,14 +4,13 @@
 
 readonly RELEASE_FILES='LICENSE.txt README.txt TESMORA_HELP.html pyxtern.exe'
 
-# The archive holds these files, names its version in the help page and in
-# pyxtern.exe's version record (numbers, FileVersion, ProductVersion), and
-# pyxtern.exe stays under 1 MB. Started by its full path from C:\, as a
-# shortcut may start it, its favourites and settings files are the ones
-# beside it: a launch rewrites the favourites; the settings window shows the
-# stored hotkeys, Tab visits its controls in order, its boxes capture keys
-# (Alt and F10 as keys, not the menu's; Space not at all), and the new
-# hotkeys, saved beside it, work as soon as it closes, the old ones released.
+# The archive holds these files, its version in the help page and in the
+# version record of pyxtern.exe, which stays under 1 MB. Started by its full
+# path from C:\, as a shortcut may, the program uses the files beside it: a
+# launch rewrites the favourites; the settings window shows the stored
+# hotkeys, Tab visits its controls in order, its boxes capture keys (Alt and
+# F10 as keys, not the menu's; Space not at all), and the new hotkeys, saved
+# beside it, work as soon as it closes, the old ones released.
 test_release_archive_used_from_a_japanese_folder_name_with_a_space() {
   local version archive files numbers record size lower
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/win32/CMakeCache.txt")

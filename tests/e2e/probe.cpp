@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr UINT kTimeoutMs = 5000;  // a window that does not answer in this time counts as missing
-
 std::string utf8(const std::wstring& text) {
   std::string result(text.size() * 3, '\0');  // up to three bytes a UTF-16 unit
   result.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
@@ -51,9 +49,9 @@ bool isClass(HWND hwnd, const wchar_t* name) {
   return lstrcmpiW(className(hwnd).c_str(), name) == 0;
 }
 
-// With a timeout, so that a hung window cannot hang the tests.
+// With a timeout, so that a hung window cannot hang the tests: it counts as missing.
 bool ask(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
-  return hwnd && SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result);
+  return hwnd && SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
 // The text of a window, or with a list's messages, of the list's item `item`.
@@ -107,7 +105,6 @@ std::uintptr_t xid(HWND hwnd) {
 // The facts, or only the one named `only`, each line named by its first word:
 //   xid N                  the X11 window behind it
 //   enabled 1|0            whether it takes input (not while a modal window is over it)
-//   client X Y W H         its client area on the screen, whether Wine or a window manager draws the frame
 //   focus WHERE            "combo" in its combo box, "Edit N" in its N-th edit box, else the control's class
 //   selection START END    in the edit field with the focus
 //   text TEXT              in its combo box
@@ -123,10 +120,6 @@ int printWindow(HWND window, const std::string& only) {
   };
   say("xid", std::to_string(xid(window)));
   say("enabled", IsWindowEnabled(window) ? "1" : "0");
-  RECT r{};
-  GetClientRect(window, &r);
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  say("client", numbers({r.left, r.top, r.right - r.left, r.bottom - r.top}));
 
   GUITHREADINFO thread{};
   thread.cbSize = sizeof thread;
@@ -160,6 +153,7 @@ int printWindow(HWND window, const std::string& only) {
     at = GetNextDlgTabItem(window, at, FALSE);
     if (at == first) break;
   }
+  RECT r{};
   for (HWND control : windows(window))
     if (wants("button") && isClass(control, L"Button") && GetWindowRect(control, &r))
       say("button", numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}) + " " + utf8(caption(control)));

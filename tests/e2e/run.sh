@@ -16,6 +16,14 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=$(realpath -m "$1")
 source "$HERE/lib.sh"
 for tests_file in system keyboard package tray; do source "$HERE/${tests_file}_tests.sh"; done
+cleanup() {
+  echo "$PASSED passed, $FAILED failed"
+  kill -9 "${STARTED[@]}" 2>/dev/null
+  wine_stop
+  if [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 ensure_packages "${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}" || die "cannot install packages (needs root or sudo)"
 wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
@@ -24,14 +32,6 @@ mkdir -p "$SHOTS" && RUN=$(mktemp -d "$E2E/run-XXXXXX") || die "cannot create a 
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror -municode -static)
 x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -o "$E2E/target.exe" "$HERE/target.cpp" || die "cannot build target.exe"
 x86_64-w64-mingw32-g++ "${flags[@]}" -o "$E2E/probe.exe" "$HERE/probe.cpp" -lversion || die "cannot build probe.exe"
-
-cleanup() {
-  kill -9 "${STARTED[@]}" 2>/dev/null
-  wine_stop
-  if [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
 # A display and a prefix of this run's own: other runs may use Wine meanwhile.
 started=$(wine_now_ms)
@@ -48,5 +48,4 @@ for t in $(declare -F | sed -n 's/^declare -f \(test_.*\)/\1/p' | grep -E -- "${
 
 echo "wine part: $((($(wine_now_ms) - started) / 1000))s (X server and fresh prefix $((setup / 1000))s)"
 echo "screenshots: $SHOTS"
-summary
 [ "$FAILED" = 0 ]

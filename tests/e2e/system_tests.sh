@@ -64,22 +64,19 @@ test_favourites_file_held_open_killed_mid_rewrite_or_read_only() {
   wait_for 10 "the read-only file to be rewritten with $name first" rewritten
 }
 
-# How Windows starts what the launcher asks for. With a program at
-# C:\Program.exe, Windows tries it first for an unquoted command line that
-# starts "C:\Program Files\...": neither a favourite in such a folder nor the
-# browser program of the settings may start it. A document opens with its
-# associated program. A program written with a %VARIABLE% starts in its own
-# folder, and Ctrl+Shift+Enter asks the shell to run it as administrator
-# (Wine has no prompt and runs it; its trace shows the verb). With the
-# launcher in the tray, starting it again with a path, as Explorer's Send To
-# does, opens the running copy's registration window with that path, and the
-# second copy ends.
+# How Windows starts what the launcher asks for. Windows tries C:\Program.exe
+# first for an unquoted "C:\Program Files\..." command line: neither a
+# favourite there nor the browser program of the settings may start it. A
+# document opens with its associated program; a %VARIABLE% program starts in
+# its own folder, and Ctrl+Shift+Enter asks the shell to run it as
+# administrator (Wine runs it without a prompt; its trace shows the verb).
+# Started again with a path, as Explorer's Send To does, while the launcher
+# is in the tray, it hands the path to the running copy's registration window.
 test_programs_start_as_written_and_a_second_start_hands_over() {
   new_app programs && write_hotkeys || return 1
   local folder="$WINEPREFIX/drive_c/Program Files/pyx rec" tools=$APP/ツール document='C:\docs\a file.txt' first
   local program='C:\Program Files\pyx rec\target.exe' doc='C:\Program Files\pyx rec\report.pyxdoc'
-  local -x PYX_TOOLS
-  PYX_TOOLS=$(winpath "$tools")
+  local -x PYX_TOOLS="$(winpath "$tools")"
   mkdir -p "$folder" "$tools" && cp "$E2E/target.exe" "$folder/" && cp "$E2E/target.exe" "$tools/" &&
     cp "$E2E/target.exe" "$WINEPREFIX/drive_c/Program.exe" && touch "$folder/report.pyxdoc" ||
     fail "cannot place the recorders" || return 1

@@ -1,14 +1,9 @@
-# End-to-end test of the tray icon, the global hotkeys and the modal
-# settings window over the launcher.
+# End-to-end test of the tray icon, the global hotkeys and the modal settings window over the launcher.
 
 tray_empty() { ! tray_shows_icon; }
 
 # tray_click BUTTON [CLICKS]: on the icon, the first in the tray window.
-tray_click() {
-  local X Y WIDTH HEIGHT SCREEN WINDOW
-  eval "$(xdotool getwindowgeometry --shell "$TRAY")"
-  click_at $((X + 10)) $((Y + HEIGHT / 2)) --repeat "${2:-1}" --delay 80 "$1"
-}
+tray_click() { click_in "$TRAY" 10 --repeat "${2:-1}" --delay 80 "$1"; }
 
 # Under Wine's default window management, as users run it, with its waits
 # for a window manager: the program still hides and ends. The tray's menu
