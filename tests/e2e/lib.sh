@@ -1,6 +1,5 @@
-# The end-to-end harness shared by every test file: reporting, waits with
-# deadlines, application folders, the programs, their windows, the tray and
-# hotkeys, screenshots. Sourced by run.sh after it has set HERE and BUILD.
+# The end-to-end harness, sourced by run.sh once it has set HERE and BUILD: reporting, waits
+# with deadlines, application folders, the programs, their windows, the tray and hotkeys.
 
 readonly TITLE='ぴくせるん'
 readonly SETTINGS='各種設定' # the settings window's caption
@@ -183,7 +182,8 @@ choose_menu() { wait_for 5 "the popup menu" probe menu && xdotool key "$@" Retur
 # open_settings: 設定 in the menu of a right click on the launcher's surface,
 # left of its controls, up to the focus in the upper hotkey box.
 open_settings() {
-  has_window "$TITLE" && click_in "$XID" 12 3 && choose_menu Down && shown "$SETTINGS" "the settings window" && expect_window focus "$SETTINGS" 'Edit 1'
+  has_window "$TITLE" && click_in "$XID" 12 3 && choose_menu Down && shown "$SETTINGS" "the settings window" &&
+    expect_window focus "$SETTINGS" 'Edit 1'
 }
 
 no_message_box() { ! probe msgbox "$1" >/dev/null; }

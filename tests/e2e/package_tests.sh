@@ -49,8 +49,7 @@ test_release_archive_used_from_a_japanese_folder_name_with_a_space() {
     gone "$SETTINGS" "the settings window to close" || return 1
   printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 115 Small 117 >"$APP/expected.ini"
   printf '\r\n[OPEN_TYPE]\r\nTYEP=1\r\n\r\n[FORM]\r\nCLOSE=0\r\n' >>"$APP/expected.ini"
-  cmp -s "$APP/expected.ini" "$APP/Tesmora.ini" ||
-    fail "Tesmora.ini beside it reads: $(tr '\r\n' '|' <"$APP/Tesmora.ini")" || return 1
+  cmp -s "$APP"/{expected,Tesmora}.ini || fail "Tesmora.ini reads: $(tr '\r\n' '|' <"$APP/Tesmora.ini")" || return 1
   press_hotkey ctrl+shift+F6 && gone "$TITLE" "the new minimise hotkey to hide the launcher" || return 1
   press_hotkey ctrl+shift+F4 && shown "$TITLE" "the new call-up hotkey to bring the launcher back" || return 1
   hold "the old call-up key, Ctrl+Shift+F3" --hold-hotkey 6 114

@@ -85,9 +85,8 @@ std::vector<HWND> windows(HWND parent = nullptr) {
   return found;
 }
 
-// The visible window with this title. A message box is a dialog with its
-// text in the static control numbered 0xFFFF; the program's own windows may
-// be dialogs too.
+// The visible window with this title. A message box is a dialog with its text in the static control
+// numbered 0xFFFF; the program's own windows may be dialogs too.
 HWND find(const std::wstring& title, bool messageBox) {
   for (HWND hwnd : windows())
     if (IsWindowVisible(hwnd) && (isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF)) == messageBox &&
@@ -96,8 +95,7 @@ HWND find(const std::wstring& title, bool messageBox) {
   return nullptr;
 }
 
-// The X11 window Wine's display driver keeps for a top-level window, so the
-// script can address exactly this window with X tools.
+// The X11 window Wine keeps for a top-level window, which X tools address.
 std::uintptr_t xid(HWND hwnd) {
   return reinterpret_cast<std::uintptr_t>(GetPropW(hwnd, L"__wine_x11_whole_window"));
 }
@@ -177,8 +175,7 @@ int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
   return 1;
 }
 
-// What Windows reads from a program's version record, in the record's own
-// first language.
+// What Windows reads from a program's version record, in the record's own first language.
 int printVersion(const std::wstring& file) {
   std::vector<char> record(GetFileVersionInfoSizeW(file.c_str(), nullptr));
   VS_FIXEDFILEINFO* fixed = nullptr;

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end tests of what only the real Windows program (pyxtern.exe) can
 # show, under Wine on a private X server, driven with xdotool as a user drives
-# it. What it shows is read back with probe.exe, what it starts with
-# target.exe, its files by their bytes.
+# it; probe.exe reads its windows back, target.exe records what it starts.
 #
 # Usage: tests/e2e/run.sh <build-dir>: needs <build-dir>/win32/pyxtern.exe and
 # the release archive in dist/ (./package); works in <build-dir>/e2e/.
@@ -25,7 +24,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-ensure_packages "${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}" || die "cannot install packages (needs root or sudo)"
+ensure_packages "${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}" || die "cannot install packages (needs root)"
 wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
 [ -f "$LAUNCHER_EXE" ] || die "$LAUNCHER_EXE is missing: build it with cmake/mingw-w64-x86_64.cmake into $BUILD/win32"
 mkdir -p "$SHOTS" && RUN=$(mktemp -d "$E2E/run-XXXXXX") || die "cannot create a run folder in $E2E"
