@@ -1,7 +1,5 @@
-# The end-to-end harness shared by every test file: reporting, waits with
-# deadlines, the X server and Wine, application folders, the programs, their
-# windows, the tray and hotkeys, screenshots. Sourced by run.sh after it has
-# set HERE and BUILD.
+# The end-to-end harness, sourced by run.sh once it has set HERE and BUILD: reporting, waits
+# with deadlines, application folders, the programs, their windows, the tray and hotkeys.
 
 readonly TITLE='ぴくせるん'
 readonly SETTINGS='各種設定' # the settings window's caption
@@ -11,23 +9,16 @@ readonly NAME_WIDTH=40       # favourite names are padded to this many character
 E2E=$BUILD/e2e
 LAUNCHER_EXE=$BUILD/win32/pyxtern.exe
 SHOTS=$E2E/screenshots
-
-PASSED=0
-FAILED=0
-RUN=''
+PASSED=0 FAILED=0 RUN='' MANAGED=''
 STARTED=() # pids of every program a test started, ended after it
-REASON=''
-DETAILS=''
 
-# ------------------------------------------------------------------ reporting
-
-summary() { echo "$PASSED passed, $FAILED failed"; }
+source "$HERE/../../tools/ensure-packages.sh"
+source "$HERE/../../tools/wine-env.sh"
 
 # Setup problems end the run: every test needs what failed.
 die() {
   echo "FAIL setup: $*"
   FAILED=$((FAILED + 1))
-  summary
   exit 1
 }
 
@@ -36,223 +27,143 @@ fail() {
   return 1
 }
 
-# Extra lines shown under a FAIL line.
-detail() { DETAILS+="$*"$'\n'; }
-
-# --------------------------------------------------------------- prerequisites
-
-source "$HERE/../../tools/ensure-packages.sh"
-source "$HERE/../../tools/wine-env.sh"
-
-install_prerequisites() {
-  local packages=("${WINDOWS_PACKAGES[@]}" "${INPUT_METHOD_PACKAGES[@]}")
-  ensure_packages "${packages[@]}" || die "cannot install ${packages[*]} (needs root or sudo)"
-  wine_japanese_locale || die "cannot generate the ja_JP.UTF-8 locale"
+# detail LINE...: lines shown under the FAIL line; fails, to end a failed check.
+detail() {
+  DETAILS+=$(printf '%s\n' "$@")$'\n'
+  return 1
 }
 
-build_helpers() {
-  mkdir -p "$E2E" "$SHOTS" || die "cannot create $E2E"
-  local flags=(-std=c++20 -O2 -Wall -Wextra -Werror -municode -static)
-  x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -o "$E2E/target.exe" "$HERE/target.cpp" ||
-    die "cannot build target.exe"
-  x86_64-w64-mingw32-g++ "${flags[@]}" -o "$E2E/probe.exe" "$HERE/probe.cpp" -lversion || die "cannot build probe.exe"
-}
-
-# ------------------------------------------------------------------ waiting
-
-# wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds; fails with
-# a reason naming WHAT once SECONDS have passed.
-wait_for() {
-  local seconds=$1 what=$2
-  shift 2
-  wine_wait "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
-}
-
-# ------------------------------------------------------------ X and Wine
-
-cleanup() {
-  local pid
-  for pid in "${STARTED[@]}"; do kill -9 "$pid" 2>/dev/null; done
-  wine_stop
-  if [ -n "$RUN" ] && [ "${E2E_KEEP:-0}" != 1 ]; then rm -rf "$RUN"; fi
-}
+# wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds, at most SECONDS.
+wait_for() { wine_wait "$1" "${@:3}" || fail "timed out after ${1}s waiting for $2"; }
 
 probe() { wine "$E2E/probe.exe" "$@" 2>/dev/null; }
 
-# windows_managed Y|N: Wine from now on with (Y, its default) or without (N,
-# as every test starts) window management; see wine_manage_windows.
-MANAGED=''
+# windows_managed Y|N: Wine with or without (as every test starts) window management.
 windows_managed() {
   [ "$MANAGED" = "$1" ] && return 0
   wine_manage_windows "$1" 2>"$RUN/start.err" || fail "$(cat "$RUN/start.err")" || return 1
   MANAGED=$1
 }
 
-start_wine() {
-  wine_start_x "$RUN" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
-  wine_new_prefix "$RUN/prefix" 2>"$RUN/start.err" || die "$(cat "$RUN/start.err")"
-  windows_managed N || die "$REASON"
-  local acp
-  acp=$(probe acp) || die "probe.exe does not run under Wine"
-  [ "$acp" = 932 ] ||
-    die "Wine's ANSI code page is '$acp', not 932 (LANG=$LANG; is the ja_JP.UTF-8 locale generated?)"
-}
-
-# ------------------------------------------------------- application folders
-
 # Windows path of a Unix path: Wine's drive Z: is the Unix root.
-winpath() {
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
-}
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# new_app NAME: a folder with its own copy of the launcher and of target.exe.
-# The launcher is started as APP_EXE from the folder START_IN.
+# new_app NAME: a folder with copies of the launcher (APP_EXE, started from START_IN) and target.exe.
 new_app() {
-  APP=$RUN/apps/$1 APP_EXE=pyxtern.exe START_IN=$RUN/apps/$1
-  mkdir -p "$APP" && cp "$LAUNCHER_EXE" "$APP/pyxtern.exe" && cp "$E2E/target.exe" "$APP/target.exe" ||
-    fail "cannot prepare $APP" || return 1
-  TARGET=$(winpath "$APP/target.exe")
+  APP=$RUN/apps/$1 APP_EXE=pyxtern.exe START_IN=$RUN/apps/$1 TARGET=$(winpath "$RUN/apps/$1/target.exe")
+  mkdir -p "$APP" && cp "$LAUNCHER_EXE" "$E2E/target.exe" "$APP/" || fail "cannot prepare $APP"
 }
 
-# write_favourites LINE...: the favourites file as the user keeps it, in code
-# page 932 with CR LF line ends.
-write_favourites() {
-  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "cannot write pyxtern.txt in CP932"
-}
+# write_favourites LINE...: the favourites file as the user keeps it, in CP932 with CR LF.
+write_favourites() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "not in CP932: $*"; }
 
-# padded NAME PATH: the favourite's line as a launch rewrites it, the name
-# padded with spaces to NAME_WIDTH characters.
+# padded NAME PATH: the favourite's line as a launch rewrites it.
 padded() { printf '%s%*s;%s' "$1" $((NAME_WIDTH - ${#1})) '' "$2"; }
 
-# expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines,
-# each ended by CR LF, in code page 932.
+# expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines, written alike.
 expect_lines() {
-  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt" || fail "cannot encode the expected file" ||
-    return 1
-  wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt" && return 0
-  detail "expected (· = space):"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/expected.txt" | sed 's/ /·/g; s/\r$/<CR>/')"
-  detail "actual:"$'\n'"$(iconv -f CP932 -t UTF-8 "$APP/pyxtern.txt" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/')"
-  return 1
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/expected.txt"
+  visible() { iconv -f CP932 -t UTF-8 "$APP/$1" 2>&1 | sed 's/ /·/g; s/\r$/<CR>/'; }
+  wait_for 10 "the favourites file to be rewritten" cmp -s "$APP/expected.txt" "$APP/pyxtern.txt" ||
+    detail "< expected, > pyxtern.txt (· = space):" "$(diff <(visible expected.txt) <(visible pyxtern.txt))"
 }
 
-# write_hotkeys: Ctrl+Shift+F3 calls the launcher up, Ctrl+Shift+F2 sends it
-# to the tray.
-write_hotkeys() {
-  printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 114 Small 113 >"$APP/Tesmora.ini"
-}
+# write_hotkeys: Ctrl+Shift+F3 calls the launcher up, Ctrl+Shift+F2 sends it to the tray.
+write_hotkeys() { printf '[%s]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=%s\r\n' Start 114 Small 113 >"$APP/Tesmora.ini"; }
 
-# ------------------------------------------------------------ the programs
+alive() { [[ $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) == [^Z]* ]]; }
+ended() { ! alive "$PID"; }
 
-alive() {
-  local state
-  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
-  [ "$state" != Z ]
-}
-
-# start_launcher [ARGUMENT...]: starts the launcher of $APP, from its folder
-# as a double click does unless START_IN says otherwise; sets PID. Whatever it
-# starts inherits PYX_TARGET_LOG, so every copy of target.exe records its
-# start in $APP/launched.txt.
-start_launcher() {
-  (cd "$START_IN" && PYX_TARGET_LOG=$(winpath "$APP/launched.txt") exec wine "$APP_EXE" "$@") >>"$APP/wine.log" 2>&1 &
+# spawn LOG PROGRAM [ARGUMENT...]: starts PROGRAM from START_IN, as PID; the
+# copies of target.exe it starts record their starts in LOG.
+spawn() {
+  (cd "$START_IN" && PYX_TARGET_LOG=$(winpath "$1") exec wine "${@:2}") >>"$APP/wine.log" 2>&1 &
   PID=$!
   STARTED+=("$PID")
 }
 
+# start_launcher [ARGUMENT...]: the launcher of $APP, as a double click starts it.
+start_launcher() { spawn "$APP/launched.txt" "$APP_EXE" "$@"; }
+
 # hold WHAT ARGUMENT...: target.exe as another program that holds something
-# (the ARGUMENTs say what, see target.cpp); waits until it does.
-HOLDS=0
+# (the ARGUMENTs say what, see target.cpp); waits until it does. Sets PID.
 hold() {
-  local what=$1 log=$APP/holder-$((++HOLDS)).txt holder
-  shift
-  (cd "$APP" && PYX_TARGET_LOG=$(winpath "$log") exec wine "$E2E/target.exe" "$@") >>"$APP/wine.log" 2>&1 &
-  holder=$!
-  STARTED+=("$holder")
-  holds() { [ -s "$log" ] || ! alive "$holder"; }
-  wait_for 15 "another program to hold $what" holds && [ -s "$log" ] || fail "another program cannot hold $what"
+  local log=$APP/holder-$RANDOM.txt
+  spawn "$log" "$E2E/target.exe" "${@:2}"
+  holds() { [ -s "$log" ] || ended; }
+  wait_for 15 "another program to hold $1" holds && [ -s "$log" ] || fail "another program cannot hold $1"
 }
 
-# reading FACT TITLE: that fact of the window titled TITLE, one a line, as
-# `probe window` names them; fails while no such window is shown.
-reading() {
-  local facts
-  facts=$(probe window "$2" "$1") && sed -n "s/^$1 //p" <<<"$facts"
-}
+# reading FACT TITLE: that fact of the window titled TITLE (see probe.cpp); fails while none is shown.
+reading() { probe window "$2" "$1" | sed -n "s/^$1 //p"; }
 
 # has_window TITLE: the window titled TITLE is shown; XID is its X window.
 has_window() { XID=$(reading xid "$1"); }
 no_window() { ! probe window "$1" xid >/dev/null; }
+# shown TITLE WHAT, gone TITLE WHAT: waits for the window to show or to go.
+shown() { wait_for 15 "$2" has_window "$1"; }
+gone() { wait_for 10 "$2" no_window "$1"; }
 
 wait_for_window() {
-  wait_for 30 "the launcher window" has_window "$TITLE" || {
-    alive "$PID" || REASON="the launcher ended before showing its window"
-    return 1
-  }
+  shows() { has_window "$TITLE" || ended; }
+  wait_for 30 "the launcher window" shows && { alive "$PID" || fail "the launcher ended before showing its window"; }
 }
 
-# start_with LINE...: the favourites file of $APP, then its launcher, up to
-# its window.
+# start_with LINE...: the favourites file of $APP, then its launcher, up to its window.
 start_with() { write_favourites "$@" && start_launcher && wait_for_window; }
 
-# Ends what a test left running and waits until its windows are gone, so the
-# next test starts on an empty screen.
+# Ends what a test started and waits for its windows to go: the next test starts on an empty screen.
 stop_launchers() {
-  local pid
-  for pid in "${STARTED[@]}"; do
-    if alive "$pid"; then kill -9 "$pid" 2>/dev/null; fi
-    wait "$pid" 2>/dev/null
-  done
+  kill -9 "${STARTED[@]}" 2>/dev/null
+  [ ${#STARTED[@]} = 0 ] || wait "${STARTED[@]}" 2>/dev/null
   STARTED=()
-  wait_for 15 "the launcher's windows to go away" no_window "$TITLE" || true
+  gone "$TITLE" "the launcher's windows to go away" || true
 }
 
-# expect_started N COMMAND-LINE [FOLDER]: waits for target.exe's N-th
-# recorded start and checks that it was given exactly this command line (and
-# started in that folder).
+# expect_started N COMMAND-LINE [FOLDER]: waits for the N-th recorded start of
+# target.exe, given exactly this command line (and started in that folder).
 expect_started() {
-  local log=$APP/launched.txt line folder
+  local log=$APP/launched.txt program line folder
   has_starts() { [ -f "$log" ] && [ "$(wc -l <"$log")" -ge "$1" ]; }
   wait_for 15 "the favourite to start (start #$1 of target.exe)" has_starts "$1" || return 1
-  IFS=$'\t' read -r line folder < <(sed -n "$1p" "$log")
+  IFS=$'\t' read -r program line folder < <(sed -n "$1p" "$log")
+  [[ $program == *\\target.exe ]] || fail "$program was started, as: $line" || return 1
   [ "$line" = "$2" ] || fail "target.exe started as: $line (expected $2)" || return 1
   [ -z "${3:-}" ] || [ "$folder" = "$3" ] || fail "target.exe started in $folder (expected $3)"
 }
 
-# ------------------------------------------------------------- the windows
-
-window_reads() { [ "$(reading "$1" "$2")" = "$(printf '%s\n' "${@:3}")" ]; }
-
-# expect_window FACT TITLE LINE...: waits until that fact of the window
-# titled TITLE reads exactly these lines.
+# expect_window FACT TITLE LINE...: waits until that fact reads exactly these lines.
 expect_window() {
-  wait_for 10 "$1 in $2 to read: ${*:3}" window_reads "$@" && return 0
-  detail "$1 in $2 reads: $(reading "$1" "$2" | paste -sd '|')"
-  return 1
+  reads() { [ "$(reading "$1" "$2")" = "$(printf '%s\n' "${@:3}")" ]; }
+  wait_for 10 "$1 in $2 to read: ${*:3}" reads "$@" || detail "$1 in $2 reads: $(reading "$1" "$2" | paste -sd '|')"
 }
 
-# click_at X Y [CLICK-OPTION...] BUTTON: a click at that screen point. The
-# pointer moves there first, and --sync waits until it has left where it
-# was: for ever when it is there already.
+# click_at X Y [CLICK-OPTION...] BUTTON: the pointer moved there, then a
+# click. --sync waits for it to leave where it was: for ever when it is there.
 click_at() {
-  local x=$1 y=$2 X Y SCREEN WINDOW
-  shift 2
+  local X Y SCREEN WINDOW
   eval "$(xdotool getmouselocation --shell)"
-  [ "$X $Y" = "$x $y" ] || xdotool mousemove --sync "$x" "$y"
-  xdotool click "$@"
+  [ "$X $Y" = "$1 $2" ] || xdotool mousemove --sync "$1" "$2"
+  xdotool click "${@:3}"
 }
 
-# click_button CAPTION [WINDOW]: a left click in the middle of the button of
-# the launcher (or of the window titled WINDOW).
+# click_in XID DX [CLICK-OPTION...] BUTTON: a click DX right of the left edge
+# of that X window, halfway down.
+click_in() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  click_at $((X + $2)) $((Y + HEIGHT / 2)) "${@:3}"
+}
+
+# click_button CAPTION [WINDOW]: a click on that button of the launcher (or WINDOW).
 click_button() {
   local x y
-  read -r x y < <(probe center "${2:-$TITLE}" "$1") || fail "no button captioned $1" || return 1
+  read -r x y < <(reading button "${2:-$TITLE}" | sed -n "s/ $1\$//p") || fail "no button captioned $1" || return 1
   click_at "$x" "$y" 1
 }
 
-# type_name TEXT [SHOWN]: types TEXT (nothing when empty) into the name field
-# and waits until it shows SHOWN (by default TEXT; what an input method
-# composed, when one is on).
+# type_name TEXT [SHOWN]: types TEXT into the name field and waits until it
+# shows SHOWN (by default TEXT; what an input method composed, when one is on).
 type_name() {
   [ -z "$1" ] || xdotool type --delay 50 "$1"
   expect_window text "$TITLE" "${2-$1}"
@@ -265,47 +176,32 @@ launch() {
     type_name "$1" && xdotool key Return
 }
 
-# choose_menu_item N: the popup menu's N-th item (設定, ヘルプ, 終了), by keyboard.
-choose_menu_item() {
-  wait_for 5 "the popup menu" probe menu || return 1
-  local keys=() i
-  for ((i = 0; i < $1; i++)); do keys+=(Down); done
-  xdotool key "${keys[@]}" Return
-}
+# choose_menu KEY...: the popup menu's item (設定, ヘルプ, 終了) these keys reach.
+choose_menu() { wait_for 5 "the popup menu" probe menu && xdotool key "$@" Return; }
 
 # open_settings: 設定 in the menu of a right click on the launcher's surface,
-# left of its controls; waits for the window and for the focus in its upper
-# hotkey box.
+# left of its controls, up to the focus in the upper hotkey box.
 open_settings() {
-  local x y width height
-  read -r x y width height < <(reading client "$TITLE") || fail "no launcher window to click" || return 1
-  click_at $((x + 12)) $((y + height / 2)) 3
-  choose_menu_item 1 && wait_for 10 "the settings window" has_window "$SETTINGS" &&
+  has_window "$TITLE" && click_in "$XID" 12 3 && choose_menu Down && shown "$SETTINGS" "the settings window" &&
     expect_window focus "$SETTINGS" 'Edit 1'
 }
 
 no_message_box() { ! probe msgbox "$1" >/dev/null; }
 
-# expect_message TITLE TEXT [SCREENSHOT]: waits for the message box titled
-# TITLE, checks its text (its lines joined by "|"), keeps its picture and
-# answers it with Return.
+# expect_message TITLE TEXT SCREENSHOT: the message box titled TITLE reads
+# TEXT (its lines joined by "|"); its picture is kept, and Return answers it.
 expect_message() {
-  local text box
-  shown() {
-    text=$(probe msgbox "$1") && box=${text%%$'\n'*} && text=$(sed 1d <<<"$text" | tr -d '\r' | paste -sd '|')
-  }
-  wait_for 30 "a message box titled $1" shown "$1" || return 1
-  [ "$text" = "$2" ] || fail "the message reads '$text'" || return 1
-  [ -z "${3:-}" ] || shot_window "$box" "$3"
-  xdotool windowfocus --sync "$box" 2>/dev/null
+  local box
+  box_reads() { box=$(probe msgbox "$1" | tr -d '\r' | paste -sd '|'); }
+  wait_for 30 "a message box titled $1" box_reads "$1" || return 1
+  [ "${box#*|}" = "$2" ] || fail "the message reads '${box#*|}'" || return 1
+  shot_window "${box%%|*}" "$3"
+  xdotool windowfocus --sync "${box%%|*}" 2>/dev/null
   xdotool key Return
   wait_for 10 "the message box to close on Return" no_message_box "$1"
 }
 
-# -------------------------------------------------------- tray and hotkeys
-
-# Wine's own tray window holds the program's icon, and is unmapped while it
-# holds none.
+# Wine's own tray window holds the icon, and is unmapped while it holds none.
 find_tray() { TRAY=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1) && [ -n "$TRAY" ]; }
 tray_shows_icon() { xwininfo -id "$TRAY" 2>/dev/null | grep -q IsViewable; }
 
@@ -317,26 +213,22 @@ press_hotkey() {
   xdotool key "$1"
 }
 
-# --------------------------------------------------------------- screenshots
-
 # shot_window XID FILE: the window alone.
-shot_window() { import -window "$1" "$SHOTS/$2" 2>/dev/null || detail "screenshot $2 failed"; }
-
-# ------------------------------------------------------------------- running
+shot_window() { import -window "$1" "$SHOTS/$2" 2>/dev/null || detail "screenshot $2 failed" || true; }
 
 run_test() {
-  local name=${1#test_} started ok=1 took
+  local started took ok=1
   REASON='' DETAILS='' NOTE=''
   started=$(wine_now_ms)
   windows_managed N && "$1" || ok=0
   took=$(awk -v ms=$(($(wine_now_ms) - started)) 'BEGIN { printf "%.1fs", ms / 1000 }')
   if [ "$ok" = 1 ]; then
     PASSED=$((PASSED + 1))
-    echo "PASS $name ($took${NOTE:+; $NOTE})"
+    echo "PASS ${1#test_} ($took${NOTE:+; $NOTE})"
   else
     FAILED=$((FAILED + 1))
-    echo "FAIL $name: ${REASON:-failed} ($took)"
-    [ -z "$DETAILS" ] || printf '%s' "$DETAILS" | sed 's/^/    /'
+    echo "FAIL ${1#test_}: ${REASON:-failed} ($took)"
+    printf '%s' "$DETAILS" | sed 's/^/    /'
   fi
   stop_launchers
 }

@@ -1,16 +1,13 @@
 // Reads the program's windows from another process, the way assistive
 // software does, and prints what it finds as UTF-8 for the end-to-end tests
 // and the Wine benchmark. Exit code 1: the window or control is not there;
-// 2: a usage error.
-//
+// 2: a usage error. Commands:
 //   acp                         the ANSI code page (932 for Japanese)
 //   menu                        succeeds while a popup menu is open
-//   window <title> [fact]       what the tests read of the visible window with this title that is no
-//                               message box, one fact a line, named by its first word (see printWindow)
-//   center <title> <caption>    the screen centre of that window's button with this caption
+//   window <title> [fact]       the facts of the visible window with this title that is no message box
 //   msgbox <title>              the X11 window behind the message box with this title, then its text
-//   wait-items <title> <count>  waits up to 60 s until that window shows this many items in its combo
-//                               box (0: until it is shown); prints that moment in Unix milliseconds
+//   wait-items <title> <count>  waits up to 60 s until that window's combo box lists this many items
+//                               (0: until it is shown); prints that moment in Unix milliseconds
 //   version <file>              the file's version numbers, then its FileVersion and ProductVersion
 #include <windows.h>
 
@@ -21,14 +18,10 @@
 
 namespace {
 
-constexpr UINT kTimeoutMs = 5000;  // a window that does not answer in this time counts as missing
-
 std::string utf8(const std::wstring& text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                 nullptr);
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                      nullptr);
+  std::string result(text.size() * 3, '\0');  // up to three bytes a UTF-16 unit
+  result.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                                    static_cast<int>(result.size()), nullptr, nullptr));
   return result;
 }
 
@@ -56,9 +49,9 @@ bool isClass(HWND hwnd, const wchar_t* name) {
   return lstrcmpiW(className(hwnd).c_str(), name) == 0;
 }
 
-// With a timeout, so that a hung window cannot hang the tests.
+// With a timeout, so that a hung window cannot hang the tests: it counts as missing.
 bool ask(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& result) {
-  return hwnd && SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs, &result);
+  return hwnd && SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
 // The text of a window, or with a list's messages, of the list's item `item`.
@@ -84,35 +77,25 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
   return TRUE;
 }
 
-// Visible top-level windows, or with `parent`, its controls in creation order.
+// Top-level windows, or with `parent`, its controls in creation order.
 std::vector<HWND> windows(HWND parent = nullptr) {
   std::vector<HWND> found;
-  if (parent) {
-    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found));
-  } else {
-    EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
-    std::erase_if(found, [](HWND hwnd) { return !IsWindowVisible(hwnd); });
-  }
+  parent ? EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found))
+         : EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
-// A message box is a dialog with its text in the static control numbered
-// 0xFFFF; the program's own windows may be dialogs too.
+// The visible window with this title. A message box is a dialog with its text in the static control
+// numbered 0xFFFF; the program's own windows may be dialogs too.
 HWND find(const std::wstring& title, bool messageBox) {
   for (HWND hwnd : windows())
-    if ((isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF)) == messageBox && textOf(hwnd) == title)
+    if (IsWindowVisible(hwnd) && (isClass(hwnd, L"#32770") && GetDlgItem(hwnd, 0xFFFF)) == messageBox &&
+        textOf(hwnd) == title)
       return hwnd;
   return nullptr;
 }
 
-HWND firstOfClass(HWND window, const wchar_t* name) {
-  for (HWND control : windows(window))
-    if (isClass(control, name)) return control;
-  return nullptr;
-}
-
-// The X11 window Wine's display driver keeps for a top-level window, so the
-// script can address exactly this window with X tools.
+// The X11 window Wine keeps for a top-level window, which X tools address.
 std::uintptr_t xid(HWND hwnd) {
   return reinterpret_cast<std::uintptr_t>(GetPropW(hwnd, L"__wine_x11_whole_window"));
 }
@@ -120,13 +103,13 @@ std::uintptr_t xid(HWND hwnd) {
 // The facts, or only the one named `only`, each line named by its first word:
 //   xid N                  the X11 window behind it
 //   enabled 1|0            whether it takes input (not while a modal window is over it)
-//   client X Y W H         its client area on the screen, whether Wine or a window manager draws the frame
 //   focus WHERE            "combo" in its combo box, "Edit N" in its N-th edit box, else the control's class
 //   selection START END    in the edit field with the focus
 //   text TEXT              in its combo box
 //   item TEXT              for each item of its combo box, or else of its list box
 //   edit TEXT              for each of its own edit boxes, not the one in its combo box
 //   tab CLASS|TEXT         for each control Tab visits, from the first, as the dialog manager walks them
+//   button X Y CAPTION     for each button, the screen point of its centre
 int printWindow(HWND window, const std::string& only) {
   if (!window || !xid(window)) return 1;
   auto wants = [&](const std::string& fact) { return only.empty() || only == fact; };
@@ -135,16 +118,13 @@ int printWindow(HWND window, const std::string& only) {
   };
   say("xid", std::to_string(xid(window)));
   say("enabled", IsWindowEnabled(window) ? "1" : "0");
-  RECT r{};
-  GetClientRect(window, &r);
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  say("client", numbers({r.left, r.top, r.right - r.left, r.bottom - r.top}));
 
   GUITHREADINFO thread{};
   thread.cbSize = sizeof thread;
   HWND focus =
       GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) ? thread.hwndFocus : nullptr;
-  HWND combo = firstOfClass(window, L"ComboBox"), list = combo ? combo : firstOfClass(window, L"ListBox");
+  HWND combo = FindWindowExW(window, nullptr, L"ComboBox", nullptr),
+       list = combo ? combo : FindWindowExW(window, nullptr, L"ListBox", nullptr);
   std::vector<HWND> edits = windows(window);
   std::erase_if(edits,
                 [](HWND hwnd) { return !isClass(hwnd, L"Edit") || isClass(GetParent(hwnd), L"ComboBox"); });
@@ -171,6 +151,10 @@ int printWindow(HWND window, const std::string& only) {
     at = GetNextDlgTabItem(window, at, FALSE);
     if (at == first) break;
   }
+  RECT r{};
+  for (HWND control : windows(window))
+    if (wants("button") && isClass(control, L"Button") && GetWindowRect(control, &r))
+      say("button", numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}) + " " + utf8(caption(control)));
   return 0;
 }
 
@@ -180,7 +164,8 @@ int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
     HWND window = find(title, false);
     DWORD_PTR count = 0;
     if (!window || (wanted > 0 &&
-                    !(ask(firstOfClass(window, L"ComboBox"), CB_GETCOUNT, 0, 0, count) && count == wanted)))
+                    !(ask(FindWindowExW(window, nullptr, L"ComboBox", nullptr), CB_GETCOUNT, 0, 0, count) &&
+                      count == wanted)))
       continue;
     FILETIME now;
     GetSystemTimePreciseAsFileTime(&now);
@@ -190,8 +175,7 @@ int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
   return 1;
 }
 
-// What Windows reads from a program's version record, in the record's own
-// first language.
+// What Windows reads from a program's version record, in the record's own first language.
 int printVersion(const std::wstring& file) {
   std::vector<char> record(GetFileVersionInfoSizeW(file.c_str(), nullptr));
   VS_FIXEDFILEINFO* fixed = nullptr;
@@ -221,11 +205,7 @@ int printVersion(const std::wstring& file) {
 int run(const std::vector<std::wstring>& args) {
   const std::wstring command = args.empty() ? L"" : args[0];
   if (command == L"acp") return print(std::to_string(GetACP()));
-  if (command == L"menu") {
-    for (HWND hwnd : windows())
-      if (isClass(hwnd, L"#32768")) return 0;
-    return 1;
-  }
+  if (command == L"menu") return IsWindowVisible(FindWindowW(L"#32768", nullptr)) ? 0 : 1;
   if (args.size() == 2 && command == L"version") return printVersion(args[1]);
   if (args.size() >= 2 && args.size() <= 3 && command == L"window")
     return printWindow(find(args[1], false), args.size() == 3 ? utf8(args[2]) : "");
@@ -234,13 +214,6 @@ int run(const std::vector<std::wstring>& args) {
     return text && xid(box) ? print(std::to_string(xid(box)) + "\n" + utf8(textOf(text))) : 1;
   }
   if (args.size() == 3 && command == L"wait-items") return waitForItems(args[1], _wtoi(args[2].c_str()));
-  if (args.size() == 3 && command == L"center") {
-    RECT r{};
-    for (HWND control : windows(find(args[1], false)))
-      if (isClass(control, L"Button") && caption(control) == args[2] && GetWindowRect(control, &r))
-        return print(numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
-    return 1;
-  }
   return 2;
 }
 
@@ -248,6 +221,6 @@ int run(const std::vector<std::wstring>& args) {
 
 int wmain(int argc, wchar_t** argv) {
   int code = run(std::vector<std::wstring>(argv + 1, argv + argc));
-  if (code == 2) std::fputs("usage: probe <command> [title] [caption]; see probe.cpp\n", stderr);
+  if (code == 2) std::fputs("usage: probe <command> [title] [fact]; see probe.cpp\n", stderr);
   return code;
 }
