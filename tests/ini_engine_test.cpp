@@ -56,7 +56,7 @@ struct ReadCase {
 
 const std::vector<ReadCase> kReads = {
     {"an all-space default is empty", kFile, "c", "none", "", "   "},
-    {"quotes around the default stay", kFile, "c", "none", "\"q\"", "\"q\""},
+    {"quotes and tabs of the default stay", kFile, "c", "none", "\"q\"\t", "\"q\"\t  "},
     {"names passed lose their spaces", kFile, "   MixedCase ", " mixed   ", "v1"},
     {"a tab in the section passed stays", kFile, "\tTabbed", "k", "<default>"},
     {"a tab in the key passed stays", kFile, "MixedCase", "mixed\t", "<default>"},
@@ -95,7 +95,7 @@ TEST_P(IniEngineRead, GivesWhatWindowsGives) {
 INSTANTIATE_TEST_SUITE_P(Cases, IniEngineRead, testing::ValuesIn(kReads));
 
 // A settings file as users keep it: comments, blanks, a line ending in LF.
-const std::string kHead = "; settings of the launcher\r\n\r\n[Start]\r\n  Ctrl = 1   ; spaced\r\nKey=";
+const std::string kHead = "; settings of the launcher\r\n\r\n[Start]\r\n  Ctrl = 1   ; spaced\r\n  Key \t=";
 const std::string kTail =
     "\r\n\tAlt=0\n; about the next section\r\n\r\n[" + kSettei + "]\r\n" + kSo + "=" + kHyou + "\r\n";
 
@@ -111,8 +111,8 @@ const std::vector<WriteCase> kWrites = {
     {"a tab in a name stays", std::nullopt, "s", "k\t", "v", "[s]\r\nk\t=v\r\n"},
     {"a new section comes after a blank line", "[a]\r\nx=1\r\n", "b", "y", "2",
      "[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n"},
-    {"a new key comes before the blank lines", "[a]\r\nx=1\r\n\r\n\r\n[b]\r\n", "A", "n", "3",
-     "[a]\r\nx=1\r\nn=3\r\n\r\n\r\n[b]\r\n"},
+    {"a new key comes before the blank lines, its line in CR LF", "[a]\nx=1\n\n\n[b]\n", "A", "n", "3",
+     "[a]\nx=1\nn=3\r\n\n\n[b]\n"},
     {"new key under a header without line end", "[a]", "a", "n", "3", "[a]\r\nn=3\r\n"},
     {"replace in a last line without line end", "[s]\r\nk=old", "s", "k", "new", "[s]\r\nk=new\r\n"},
     {"write into the first of duplicate sections", "[d]\r\nk=1\r\n[d]\r\nm=2\r\n", "d", "m", "3",
@@ -128,7 +128,7 @@ const std::vector<WriteCase> kWrites = {
     {"trail byte letter not folded", "[s]\r\n\x83\x41=1\r\n", "s", "\x83\x61", "2",
      "[s]\r\n\x83\x41=1\r\n\x83\x61=2\r\n"},
     // Only the edited line changes, whatever the file's layout.
-    {"every other byte stays", kHead + "abc" + kTail, "start", "key", kA + "x", kHead + kA + "x" + kTail},
+    {"every other byte stays", kHead + "  abc  " + kTail, "start", "key", kA + "x", kHead + kA + "x" + kTail},
 };
 
 class IniEngineWrite : public testing::TestWithParam<WriteCase> {};
