@@ -19,7 +19,7 @@ TEST(Cp932, TextAndBytesConvertBothWays) {
   } cases[] = {{u"C:\\Program Files\\メモ帳.exe~", "C:\\Program Files\\\x83\x81\x83\x82\x92\xA0.exe~"},
                // Trail bytes that look like ASCII stay part of their character.
                {u"表\\ソ]ゾ", "\x95\x5C\x5C\x83\x5C]\x83\x5D"},
-               {u"xあxい漾黑", "x\x82\xA0x\x82\xA2\xE0\x40\xFC\x4B"},
+               {u"abcdxあxい漾黑", "abcdx\x82\xA0x\x82\xA2\xE0\x40\xFC\x4B"},
                // Single bytes that the system maps to private use, and the user-defined area.
                {u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3\uE000", "\x80\xA0\xFD\xFE\xFF\xF0\x40"},
                {Text(u"a\0\0", 3), Bytes("a\0\0", 3)}};
