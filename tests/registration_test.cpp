@@ -4,7 +4,6 @@
 // open, and help. What
 // each change writes is in write_faults_test.cpp.
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,12 +24,6 @@ constexpr ControlRef kDelete{kTork, "cmdDelete"};
 
 class Registration : public SimTest {
  protected:
-  // Opens the registration window from the launcher and runs `steps` in it;
-  // returns when it has closed (by the steps, or by its close box after them).
-  void inRegistrationWindow(std::function<void()> steps) {
-    sim.whenModal(kTork, std::move(steps));
-    sim.click({FormId::frmPyxtern, "cmdTork"});
-  }
   // Chooses the favourite at `pick` (-1: none), puts `name` and `path` into
   // their boxes unless empty, and presses `button`.
   void change(std::int32_t pick, const std::string& name, const std::string& path, ControlRef button) {
@@ -39,7 +32,6 @@ class Registration : public SimTest {
     if (!path.empty()) sim.type(kPath, fromUtf8(path));
     sim.click(button);
   }
-  std::string text(ControlRef box) const { return toUtf8(sim.controlText(box)); }
 };
 
 // ---------------------------------------------------------------- checks
@@ -171,10 +163,7 @@ TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {
     for (ControlRef off : {kList, kCorrect, kDelete}) EXPECT_FALSE(sim.isEnabled(off)) << off.name;
     EXPECT_EQ(text(kName) + text(kPath), "");
   });
-  std::string order;
-  for (const SimCall& call : sim.callsTo("setTabIndex"))
-    if (call.args[0].starts_with("frmTork")) order += call.args[1] + ":" + call.args[0].substr(8) + " ";
-  EXPECT_EQ(order,
+  EXPECT_EQ(tabOrder("frmTork"),
             "0:txtOkini 1:cmdSanshou 2:txtPath 3:lstFileName 4:cmdTork 5:cmdDelete 6:cmdRturn 7:cmdTeis ");
   EXPECT_EQ(sim.callsTo("setDefaultButton").back().args[0], "frmTork.cmdTork");
   EXPECT_EQ(sim.callsTo("fileOpenDialog")[0].args,

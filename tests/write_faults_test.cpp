@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 
@@ -27,9 +26,7 @@ const std::string kPaddedList =
     padded("メモ", " C:\\a.txt") + padded(std::string(40, 'n'), "C:\\b.txt") + padded("c", "C:\\c.txt");
 
 // A fresh program on a fresh desktop for each fault.
-struct World {
-  SimDesktop sim;
-  std::unique_ptr<Application> app;
+struct World : SimWorld {
   std::function<void()> fault;  // injected just before the step's last action
 
   void arm() {
@@ -43,20 +40,19 @@ struct World {
   // Picks the favourite at `index` in the registration window, types `name`
   // and `path` where given, and clicks `button`.
   void inRegistration(std::int32_t index, const char16_t* name, const char16_t* path, const char* button) {
-    sim.whenModal(kTork, [=, this] {
+    inRegistrationWindow([=, this] {
       if (index >= 0) sim.pickListItem({kTork, "lstFileName"}, index);
       if (*name) sim.type({kTork, "txtOkini"}, name);
       if (*path) sim.type({kTork, "txtPath"}, path);
       arm();
       sim.click({kTork, button});
     });
-    sim.click({FormId::frmPyxtern, "cmdTork"});
   }
   // Clicks the option `option` (none: -1) in the settings window, then
   // `button`; a browser asked for is chosen.
   void inSettings(const char* option, std::int16_t index, const char* button) {
     sim.answerFileDialog(u"C:\\IE\\IEXPLORE.EXE");
-    sim.whenModal(kSetPgm, [=, this] {
+    inSettingsWindow([=, this] {
       if (index >= 0) sim.click({kSetPgm, option, index});
       arm();
       sim.click({kSetPgm, button});
@@ -64,8 +60,6 @@ struct World {
         EXPECT_TRUE(sim.isFormLoaded(kSetPgm)) << "a failed save keeps the window";
       }
     });
-    sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
-    sim.rightClick(FormId::frmPyxtern);
   }
   std::set<std::string> files() const {
     std::set<std::string> names;
@@ -135,8 +129,7 @@ TEST(WriteFaults, LeaveTheOldFileAndTellTheUser) {
     auto arrange = [&](World& w) {
       w.sim.putFile(c.written, w.sim.toAnsi(fromUtf8(c.before)));
       for (const char* leftover : {"pyxtern.txt.tmp", "Tesmora.ini.tmp"}) w.sim.putFile(leftover, "x");
-      w.app = std::make_unique<Application>(w.sim);
-      w.app->run();
+      w.startProgram();
     };
     // Without a fault the step writes: that is what the faults must undo.
     World clean;
