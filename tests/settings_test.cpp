@@ -1,5 +1,5 @@
-// The settings file "Tesmora.ini": item access, the cut to a byte count, and
-// the settings load that registers the hotkeys or says which it could not.
+// The settings file "Tesmora.ini": item access, values cut to the read buffer,
+// and the settings load that registers the hotkeys or says which it could not.
 #include <string>
 #include <vector>
 
@@ -10,34 +10,12 @@ namespace {
 
 constexpr char kIniTitle[] = "Iniファイル取得処理";
 
-class Settings : public SimTest {
- protected:
-  // Closes the settings window after `change` and lets the launcher reload.
-  void throughSettingsWindow(const std::function<void()>& change) {
-    sim.whenModal(FormId::frmSetPgm, [&] {
-      change();
-      sim.closeWindow(FormId::frmSetPgm);
-    });
-    sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
-    sim.rightClick(FormId::frmPyxtern);
-  }
-  // "modifiers+key " of every registration asked for, in order.
-  std::string registrations() const {
-    std::string result;
-    for (const SimCall& call : sim.callsTo("registerHotKey"))
-      result += call.args[2] + "+" + call.args[3] + " ";
-    return result;
-  }
-};
-
-std::string repeat(const std::string& s, int n) {
-  std::string r;
-  for (int i = 0; i < n; ++i) r += s;
-  return r;
-}
+using Settings = SimTest;
 
 TEST_F(Settings, ItemReadsFallBackToTheDefaultAndAreCutToTheBufferWithoutHalfACharacter) {
   startProgram();
+  const std::string as(19999, 'a');                  // as many bytes as the read buffer holds
+  const std::string ja = toUtf8(Text(9999, u'あ'));  // one byte fewer
   const std::string file = "[Start]\r\nKey=\r\nCtrl =  1  \r\n[パス]\r\n場所=D:\\作業\\表示\r\n";
   const struct {
     const char* what;
@@ -51,12 +29,11 @@ TEST_F(Settings, ItemReadsFallBackToTheDefaultAndAreCutToTheBufferWithoutHalfACh
       {"missing section", file, "Missing", "Key", "z", "-1:z"},
       {"spaces around the value are removed", file, "Start", "Ctrl", "", "-1:1"},
       {"double-byte values come back whole", file, "パス", "場所", "", "-1:D:\\作業\\表示"},
-      {"19999 bytes fit", "[S]\r\nK=" + repeat("a", 19999), "S", "K", "", "-1:" + repeat("a", 19999)},
-      {"20000 bytes do not", "[S]\r\nK=" + repeat("a", 20000), "S", "K", "", "-1:" + repeat("a", 19999)},
-      {"cut between characters", "[S]\r\nK=a" + repeat("あ", 10000), "S", "K", "",
-       "-1:a" + repeat("あ", 9999)},
-      {"cut through a character", "[S]\r\nK=" + repeat("あ", 10000), "S", "K", "",
-       "-1:" + repeat("あ", 9999)}};
+      {"19999 bytes fit", "[S]\r\nK=" + as, "S", "K", "", "-1:" + as},
+      {"20000 bytes do not", "[S]\r\nK=a" + as, "S", "K", "", "-1:" + as},
+      {"cut between characters", "[S]\r\nK=a" + ja + "あ", "S", "K", "", "-1:a" + ja},
+      {"cut through a character", "[S]\r\nK=" + ja + "あ", "S", "K", "", "-1:" + ja},
+  };
   for (const auto& c : cases) {
     if (!c.file.empty()) sim.putFile("Tesmora.ini", sim.toAnsi(fromUtf8(c.file)));
     Text value = u"(untouched)";
@@ -64,18 +41,6 @@ TEST_F(Settings, ItemReadsFallBackToTheDefaultAndAreCutToTheBufferWithoutHalfACh
                                                        fromUtf8(c.key), fromUtf8(c.defaultText), value);
     EXPECT_EQ(std::to_string(status) + ":" + toUtf8(value), c.expected) << c.what;
   }
-}
-
-TEST_F(Settings, CutToAByteCountDropsHalfACharacter) {
-  startProgram();
-  const struct {
-    Text text;
-    std::int32_t bytes;
-    Text expected;
-  } cases[] = {{u"", 5, u""},         {u"abc", 0, u""},        {u"abc", 99, u"abc"},
-               {u"aあい", 4, u"aあ"}, {u"aあい", 5, u"aあい"}, {u"あい", 1, u""}};
-  for (const auto& c : cases) EXPECT_EQ(app->iniFile.pEditKnjStr(c.text, c.bytes), c.expected) << c.bytes;
-  EXPECT_TRUE(sim.messageBoxes().empty());
 }
 
 struct StartCase {
@@ -94,7 +59,10 @@ TEST_P(StartupLoad, RegistersTheHotkeysAndSaysWhichItCouldNot) {
   sim.putFile("Tesmora.ini", sim.toAnsi(fromUtf8("[Start]\r\n" + c.start + "[Small]\r\n" + c.small +
                                                  "[OPEN_TYPE]\r\nTYEP=0\r\n")));
   startProgram();
-  EXPECT_EQ(registrations(), c.registrations);
+  std::string registered;  // "modifiers+key " of each registration asked for
+  for (const SimCall& call : sim.callsTo("registerHotKey"))
+    registered += call.args[2] + "+" + call.args[3] + " ";
+  EXPECT_EQ(registered, c.registrations);
   EXPECT_EQ(messages(), c.message.empty() ? std::vector<std::string>() : std::vector{c.message});
   EXPECT_EQ(toUtf8(app->com.gstrOpenType), "0") << "the rest loads";
   EXPECT_EQ(sim.callsTo("hookWindowProc").size(), 1u);
@@ -102,7 +70,7 @@ TEST_P(StartupLoad, RegistersTheHotkeysAndSaysWhichItCouldNot) {
   const bool refused = c.message.starts_with("ホットキー");
   EXPECT_EQ(sim.messageBoxes()[0].flags, refused ? mb::Exclamation : mb::Critical);
   EXPECT_EQ(toUtf8(sim.messageBoxes()[0].title), refused ? "ぴくせるん" : kIniTitle);
-  throughSettingsWindow([] {});
+  inSettingsWindow([] {});
   if (refused) {
     EXPECT_EQ(messages().size(), 2u) << "told again after the settings window";
   }
@@ -134,18 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
             "ホットキー「Num 0」は呼出と最小化の両方に指定されているため、最小化には登録できませんでした。" +
                 kChooseAnother}),
     NameFromWhat{});
-
-TEST(SettingsLoad, HiddenFileCountsAsMissingAndKeepsItsAttributes) {
-  SimDesktop sim;
-  sim.putFile("Tesmora.ini", "[Start]\r\nKey=112\r\n[OPEN_TYPE]\r\nTYEP=0\r\n",
-              attr::Hidden | attr::ReadOnly);
-  Application app(sim);
-  app.run();
-  EXPECT_EQ(sim.registeredHotKeyCount(), 0u);
-  EXPECT_TRUE(sim.callsTo("hookWindowProc").empty());
-  EXPECT_TRUE(app.com.gstrOpenType.empty());
-  EXPECT_EQ(sim.attributesOf("Tesmora.ini"), attr::Hidden | attr::ReadOnly);
-}
 
 }  // namespace
 }  // namespace pyx::testing
