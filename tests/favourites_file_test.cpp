@@ -39,27 +39,28 @@ TEST_P(FavouritesRead, ListsNamesAndKeepsPaths) {
   EXPECT_TRUE(sim.messageBoxes().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    LineForms, FavouritesRead,
-    ::testing::Values(
-        ReadCase{"japanese", "メモ;C:\\memo.txt\r\n", {"メモ"}, {"C:\\memo.txt"}},
-        ReadCase{"spaces around the semicolon", "abc ; C:\\x\r\n", {"abc"}, {" C:\\x"}},
-        ReadCase{"path keeps further semicolons", "a;b;c\r\n", {"a"}, {"b;c"}},
-        ReadCase{"empty name", ";C:\\x\r\n", {""}, {"C:\\x"}},
-        ReadCase{"padded form", "abc                                     ;C:\\x\r\n", {"abc"}, {"C:\\x"}},
-        ReadCase{"name cut to 40 characters", std::string(45, 'n') + ";1\r\n", {std::string(40, 'n')}, {"1"}},
-        ReadCase{"last line without line end", "a;1\r\nb;2", {"a", "b"}, {"1", "2"}},
-        ReadCase{"carriage return alone ends a line", "a;1\rb;2\r", {"a", "b"}, {"1", "2"}},
-        ReadCase{"line feed alone does not", "a;1\nb;2\r\n", {"a"}, {"1\nb;2"}},
-        ReadCase{"empty line ends the list", "a;1\r\n\r\nb;2\r\n", {"a"}, {"1"}},
-        ReadCase{"line of spaces ends the list", "a;1\r\n   \r\nb;2\r\n", {"a"}, {"1"}},
-        ReadCase{"ideographic space is not trimmed", "\u3000x;1\r\n", {"\u3000x"}, {"1"}},
-        ReadCase{"empty file", "", {}, {}}, ReadCase{"first line empty", "\r\na;1\r\n", {}, {}},
-        ReadCase{"read-only file", "a;1\r\n", {"a"}, {"1"}, attr::ReadOnly | attr::Archive},
-        // A file the user hid, or a system file, is not the program's: it stays as it is.
-        ReadCase{"hidden file counts as missing", "a;1\r\n", {}, {}, attr::Hidden, attr::Hidden},
-        ReadCase{"system file counts as missing", "a;1\r\n", {}, {}, attr::System, attr::System}),
-    NameFromWhat{});
+const ReadCase kReads[] = {
+    {"japanese", "メモ;C:\\memo.txt\r\n", {"メモ"}, {"C:\\memo.txt"}},
+    {"spaces around the semicolon", "abc ; C:\\x\r\n", {"abc"}, {" C:\\x"}},
+    {"path keeps further semicolons", "a;b;c\r\n", {"a"}, {"b;c"}},
+    {"empty name", ";C:\\x\r\n", {""}, {"C:\\x"}},
+    {"padded form", "abc                                     ;C:\\x\r\n", {"abc"}, {"C:\\x"}},
+    {"name cut to 40 characters", std::string(45, 'n') + ";1\r\n", {std::string(40, 'n')}, {"1"}},
+    {"last line without line end", "a;1\r\nb;2", {"a", "b"}, {"1", "2"}},
+    {"carriage return alone ends a line", "a;1\rb;2\r", {"a", "b"}, {"1", "2"}},
+    {"line feed alone does not", "a;1\nb;2\r\n", {"a"}, {"1\nb;2"}},
+    {"empty line ends the list", "a;1\r\n\r\nb;2\r\n", {"a"}, {"1"}},
+    {"line of spaces ends the list", "a;1\r\n   \r\nb;2\r\n", {"a"}, {"1"}},
+    {"ideographic space is not trimmed", "\u3000x;1\r\n", {"\u3000x"}, {"1"}},
+    {"empty file", "", {}, {}},
+    {"first line empty", "\r\na;1\r\n", {}, {}},
+    {"read-only file", "a;1\r\n", {"a"}, {"1"}, attr::ReadOnly | attr::Archive},
+    // A file the user hid, or a system file, is not the program's: it stays as it is.
+    {"hidden file counts as missing", "a;1\r\n", {}, {}, attr::Hidden, attr::Hidden},
+    {"system file counts as missing", "a;1\r\n", {}, {}, attr::System, attr::System},
+};
+
+INSTANTIATE_TEST_SUITE_P(LineForms, FavouritesRead, ::testing::ValuesIn(kReads), NameFromWhat{});
 
 TEST_F(FavouritesFile, HoldsAsManyFavouritesAsItsIndexCountsAndNoMore) {
   std::string file;

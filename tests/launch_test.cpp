@@ -62,34 +62,32 @@ TEST_P(Lookup, FindsByExactThenPrefixThenContainsAfterTheBuiltInNames) {
 
 const std::string kNotepad = "a;1.txt\r\nnotepad;C:\\mine\\notepad.exe\r\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Passes, Lookup,
-    ::testing::Values(
-        LookupCase{"prefix", "home;h.txt\r\nmemo;m.txt\r\n", "me", "m.txt"},
-        LookupCase{"contains", "home;h.txt\r\nmemo;m.txt\r\n", "om", "h.txt"},
-        LookupCase{"case matters", "home;h.txt\r\nmemo;m.txt\r\n", "Memo", ""},
-        LookupCase{"exact beats an earlier prefix", "abc;1.txt\r\nab;2.txt\r\n", "ab", "2.txt"},
-        LookupCase{"prefix beats an earlier contains", "xab;1.txt\r\nabx;2.txt\r\n", "ab", "2.txt"},
-        LookupCase{"lowest index wins a pass", "ab1;1.txt\r\nab2;2.txt\r\n", "ab", "1.txt"},
-        LookupCase{"duplicates take the first", "x;1.txt\r\nx;2.txt\r\n", "x", "1.txt"},
-        LookupCase{"typed text is trimmed", "memo;m.txt\r\n", "  memo  ", "m.txt"},
-        LookupCase{"typed text longer than every name", "a;1.txt\r\n", "abc", ""},
-        LookupCase{"japanese prefix", "メモ帳;j.txt\r\n", "メモ", "j.txt"},
-        LookupCase{"path is trimmed", "p; C:\\p q.txt \r\n", "p", "C:\\p q.txt"},
-        LookupCase{"no favourites file", "<missing>", "anything", ""},
-        LookupCase{"spaces only ask for a name", "a;1.txt\r\n", "   ", "", "ファイル名を入力してください"},
-        LookupCase{"calc", kNotepad, "calc", "D:\\Win\\system32\\CALC.EXE"},
-        LookupCase{"calc in mixed case and spaces", kNotepad, "  Calc ", "D:\\Win\\system32\\CALC.EXE"},
-        LookupCase{"notepad wins over a favourite", kNotepad, "notepad", "D:\\Win\\system32\\NOTEPAD.EXE"},
-        LookupCase{"explorer", kNotepad, "EXPLORER", "D:\\Win\\EXPLORER.EXE"},
-        LookupCase{"calc on the 9x family", kNotepad, "calc", "D:\\Win\\CALC.EXE", "", 1},
-        LookupCase{"calc on another platform", kNotepad, "calc", "D:\\Win\\CALC.EXE", "", 3},
-        LookupCase{"calc on a version that cannot be read", kNotepad, "calc", "D:\\Win\\CALC.EXE", "",
-                   std::nullopt},
-        LookupCase{"built-in before any favourite exists", "<missing>", "notepad",
-                   "D:\\Win\\system32\\NOTEPAD.EXE"},
-        LookupCase{"CALC.EXE is no built-in name", "a;1.txt\r\n", "CALC.EXE", ""}),
-    NameFromWhat{});
+const LookupCase kLookups[] = {
+    {"prefix", "home;h.txt\r\nmemo;m.txt\r\n", "me", "m.txt"},
+    {"contains", "home;h.txt\r\nmemo;m.txt\r\n", "om", "h.txt"},
+    {"case matters", "home;h.txt\r\nmemo;m.txt\r\n", "Memo", ""},
+    {"exact beats an earlier prefix", "abc;1.txt\r\nab;2.txt\r\n", "ab", "2.txt"},
+    {"prefix beats an earlier contains", "xab;1.txt\r\nabx;2.txt\r\n", "ab", "2.txt"},
+    {"lowest index wins a pass", "ab1;1.txt\r\nab2;2.txt\r\n", "ab", "1.txt"},
+    {"duplicates take the first", "x;1.txt\r\nx;2.txt\r\n", "x", "1.txt"},
+    {"typed text is trimmed", "memo;m.txt\r\n", "  memo  ", "m.txt"},
+    {"typed text longer than every name", "a;1.txt\r\n", "abc", ""},
+    {"japanese prefix", "メモ帳;j.txt\r\n", "メモ", "j.txt"},
+    {"path is trimmed", "p; C:\\p q.txt \r\n", "p", "C:\\p q.txt"},
+    {"no favourites file", "<missing>", "anything", ""},
+    {"spaces only ask for a name", "a;1.txt\r\n", "   ", "", "ファイル名を入力してください"},
+    {"calc", kNotepad, "calc", "D:\\Win\\system32\\CALC.EXE"},
+    {"calc in mixed case and spaces", kNotepad, "  Calc ", "D:\\Win\\system32\\CALC.EXE"},
+    {"notepad wins over a favourite", kNotepad, "notepad", "D:\\Win\\system32\\NOTEPAD.EXE"},
+    {"explorer", kNotepad, "EXPLORER", "D:\\Win\\EXPLORER.EXE"},
+    {"calc on the 9x family", kNotepad, "calc", "D:\\Win\\CALC.EXE", "", 1},
+    {"calc on another platform", kNotepad, "calc", "D:\\Win\\CALC.EXE", "", 3},
+    {"calc on a version that cannot be read", kNotepad, "calc", "D:\\Win\\CALC.EXE", "", std::nullopt},
+    {"built-in before any favourite exists", "<missing>", "notepad", "D:\\Win\\system32\\NOTEPAD.EXE"},
+    {"CALC.EXE is no built-in name", "a;1.txt\r\n", "CALC.EXE", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Passes, Lookup, ::testing::ValuesIn(kLookups), NameFromWhat{});
 
 TEST_F(Launch, AProgramThatCannotStartIsReportedAfterTheMove) {
   writeFavourites("a;C:\\a.txt\r\ned;C:\\Ed\\ed.exe\r\n");
@@ -164,44 +162,39 @@ TEST_P(StartByKind, StartsProgramsInTheirFolderDocumentsAndFolders) {
   EXPECT_EQ(favourites(), padded("x", c.path)) << "the file keeps the path as written";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, StartByKind,
-    ::testing::Values(
-        StartCase{"program without arguments", "C:\\Ed\\ed.exe", "C:\\Ed\\ed.exe||C:\\Ed", true},
-        StartCase{"quoted program with spaces and arguments", "\"C:\\A B\\ed.exe\" /r",
-                  "C:\\A B\\ed.exe|/r|C:\\A B", true},
-        StartCase{"quoted program followed at once by arguments", "\"C:\\A B\\ed.exe\"/r",
-                  "C:\\A B\\ed.exe|/r|C:\\A B", true},
-        StartCase{"arguments keep their quotes", "C:\\e.exe \"a b\" c", "C:\\e.exe|\"a b\" c|C:\\", true},
-        StartCase{"quoted program and quoted argument", "\"C:\\A B\\ed.exe\" \"C:\\C D\\a.txt\"",
-                  "C:\\A B\\ed.exe|\"C:\\C D\\a.txt\"|C:\\A B", true},
-        StartCase{"quotes inside the program path", "C:\\\"A B\"\\ed.exe /r", "C:\\A B\\ed.exe|/r|C:\\A B",
-                  true},
-        StartCase{"a later .exe ends the program", "C:\\My.exes\\t.exe /a",
-                  "C:\\My.exes\\t.exe|/a|C:\\My.exes", true},
-        StartCase{"program found on the search path", "ed.exe /a", "ed.exe|/a|<app>", true},
-        StartCase{"variables in program and arguments", "%TOOLS%\\ed.exe %tools%\\a.txt %NONE%",
-                  "D:\\Tools\\ed.exe|D:\\Tools\\a.txt %NONE%|D:\\Tools", true},
-        StartCase{".exe inside a document's name", "C:\\Docs\\plan.executive.docx",
-                  "open:C:\\Docs\\plan.executive.docx||<app>"},
-        StartCase{".exe inside a shared folder's name", "\\\\nas\\pub\\Q3.exec\\r.pdf",
-                  "open:\\\\nas\\pub\\Q3.exec\\r.pdf||<app>"},
-        StartCase{".exe inside an address", "https://www.executive.example/",
-                  "open:https://www.executive.example/||<app>"},
-        StartCase{"upper-case EXE opens as a document", "C:\\Tools\\App.EXE",
-                  "open:C:\\Tools\\App.EXE||<app>"},
-        StartCase{"document in a variable's folder", "%Tools%\\a.txt", "open:D:\\Tools\\a.txt||<app>"},
-        StartCase{"folder with a dot is a document", "D:\\v1.2", "open:D:\\v1.2||<app>"},
-        StartCase{"folder in the file browser", "%TOOLS%\\Work",
-                  "D:\\Win\\EXPLORER.EXE|/n,/e,D:\\Tools\\Work|D:\\Win"},
-        StartCase{"folder, explore type", "D:\\Work", "D:\\Win\\EXPLORER.EXE|/n,/e,D:\\Work|D:\\Win", false,
-                  "TYEP=1\r\n"},
-        StartCase{"folder in the browser", "D:\\Work", "D:\\Tools\\IE\\IEXPLORE.EXE|D:\\Work|D:\\Tools\\IE",
-                  false, "TYEP=0\r\nIE_EXE=%TOOLS%\\IE\\IEXPLORE.EXE\r\n"},
-        StartCase{"browser type without a browser", "D:\\Work", "", false, "TYEP=0\r\n",
-                  "アプリケーションが指定されていません。設定画面で設定を行って下さい"},
-        StartCase{"empty path is a folder", "", "D:\\Win\\EXPLORER.EXE|/n,/e,|D:\\Win"}),
-    NameFromWhat{});
+const StartCase kStarts[] = {
+    {"program without arguments", "C:\\Ed\\ed.exe", "C:\\Ed\\ed.exe||C:\\Ed", true},
+    {"quoted program with spaces and arguments", "\"C:\\A B\\ed.exe\" /r", "C:\\A B\\ed.exe|/r|C:\\A B",
+     true},
+    {"quoted program followed at once by arguments", "\"C:\\A B\\ed.exe\"/r", "C:\\A B\\ed.exe|/r|C:\\A B",
+     true},
+    {"arguments keep their quotes", "C:\\e.exe \"a b\" c", "C:\\e.exe|\"a b\" c|C:\\", true},
+    {"quoted program and quoted argument", "\"C:\\A B\\ed.exe\" \"C:\\C D\\a.txt\"",
+     "C:\\A B\\ed.exe|\"C:\\C D\\a.txt\"|C:\\A B", true},
+    {"quotes inside the program path", "C:\\\"A B\"\\ed.exe /r", "C:\\A B\\ed.exe|/r|C:\\A B", true},
+    {"a later .exe ends the program", "C:\\My.exes\\t.exe /a", "C:\\My.exes\\t.exe|/a|C:\\My.exes", true},
+    {"program found on the search path", "ed.exe /a", "ed.exe|/a|<app>", true},
+    {"variables in program and arguments", "%TOOLS%\\ed.exe %tools%\\a.txt %NONE%",
+     "D:\\Tools\\ed.exe|D:\\Tools\\a.txt %NONE%|D:\\Tools", true},
+    {".exe inside a document's name", "C:\\Docs\\plan.executive.docx",
+     "open:C:\\Docs\\plan.executive.docx||<app>"},
+    {".exe inside a shared folder's name", "\\\\nas\\pub\\Q3.exec\\r.pdf",
+     "open:\\\\nas\\pub\\Q3.exec\\r.pdf||<app>"},
+    {".exe inside an address", "https://www.executive.example/",
+     "open:https://www.executive.example/||<app>"},
+    {"upper-case EXE opens as a document", "C:\\Tools\\App.EXE", "open:C:\\Tools\\App.EXE||<app>"},
+    {"document in a variable's folder", "%Tools%\\a.txt", "open:D:\\Tools\\a.txt||<app>"},
+    {"folder with a dot is a document", "D:\\v1.2", "open:D:\\v1.2||<app>"},
+    {"folder in the file browser", "%TOOLS%\\Work", "D:\\Win\\EXPLORER.EXE|/n,/e,D:\\Tools\\Work|D:\\Win"},
+    {"folder, explore type", "D:\\Work", "D:\\Win\\EXPLORER.EXE|/n,/e,D:\\Work|D:\\Win", false, "TYEP=1\r\n"},
+    {"folder in the browser", "D:\\Work", "D:\\Tools\\IE\\IEXPLORE.EXE|D:\\Work|D:\\Tools\\IE", false,
+     "TYEP=0\r\nIE_EXE=%TOOLS%\\IE\\IEXPLORE.EXE\r\n"},
+    {"browser type without a browser", "D:\\Work", "", false, "TYEP=0\r\n",
+     "アプリケーションが指定されていません。設定画面で設定を行って下さい"},
+    {"empty path is a folder", "", "D:\\Win\\EXPLORER.EXE|/n,/e,|D:\\Win"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, StartByKind, ::testing::ValuesIn(kStarts), NameFromWhat{});
 
 }  // namespace
 }  // namespace pyx::testing

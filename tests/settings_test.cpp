@@ -79,29 +79,26 @@ TEST_P(StartupLoad, RegistersTheHotkeysAndSaysWhichItCouldNot) {
 const std::string kRefusedByAnother = "は他のプログラムで使用されているため登録できませんでした。";
 const std::string kChooseAnother = "\r\n設定画面で別のキーを指定してください。";
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, StartupLoad,
-    ::testing::Values(
-        StartCase{"all_three_and_a_signed_key_code", "Ctrl=1\r\nAlt=1\r\nshift=1\r\nKey=+65\r\n",
-                  "Key=113\r\n", "7+65 0+113 "},
-        StartCase{"only_exactly_1_counts", "Ctrl=01\r\nAlt=yes\r\nshift=１\r\nKey=112\r\n", "Key=113\r\n",
-                  "0+112 0+113 "},
-        StartCase{"a_missing_key_names_no_hotkey", "Ctrl=1\r\n", "Ctrl=1\r\nKey=\r\n", ""},
-        StartCase{"no_key_code", "Key=F1\r\n", "Key=113\r\n", "0+113 ",
-                  "13\r\npGet_Start_Atom\r\n型が一致しません。"},
-        StartCase{"key_code_overflow", "Key=99999999999999999999\r\n", "Key=113\r\n", "0+113 ",
-                  "6\r\npGet_Start_Atom\r\nオーバーフローしました。"},
-        StartCase{"key_code_beyond_the_buffer", "Key=" + std::string(70'000, '7') + "\r\n", "Key=113\r\n",
-                  "0+113 ", "6\r\npGet_Start_Atom\r\nオーバーフローしました。"},
-        StartCase{"call_up_held_by_another_program", "Ctrl=1\r\nAlt=1\r\nKey=65\r\n", "Key=113\r\n",
-                  "3+65 0+113 ", "ホットキー「Ctrl + Alt + A」" + kRefusedByAnother + kChooseAnother},
-        StartCase{"minimise_held_by_another_program", "Key=113\r\n", "Ctrl=1\r\nKey=112\r\n", "0+113 2+112 ",
-                  "ホットキー「Ctrl + F1」" + kRefusedByAnother + kChooseAnother},
-        StartCase{
-            "both_the_same", "Key=96\r\n", "Key=96\r\n", "0+96 0+96 ",
-            "ホットキー「Num 0」は呼出と最小化の両方に指定されているため、最小化には登録できませんでした。" +
-                kChooseAnother}),
-    NameFromWhat{});
+const StartCase kStarts[] = {
+    {"all_three_and_a_signed_key_code", "Ctrl=1\r\nAlt=1\r\nshift=1\r\nKey=+65\r\n", "Key=113\r\n",
+     "7+65 0+113 "},
+    {"only_exactly_1_counts", "Ctrl=01\r\nAlt=yes\r\nshift=１\r\nKey=112\r\n", "Key=113\r\n", "0+112 0+113 "},
+    {"a_missing_key_names_no_hotkey", "Ctrl=1\r\n", "Ctrl=1\r\nKey=\r\n", ""},
+    {"no_key_code", "Key=F1\r\n", "Key=113\r\n", "0+113 ", "13\r\npGet_Start_Atom\r\n型が一致しません。"},
+    {"key_code_overflow", "Key=99999999999999999999\r\n", "Key=113\r\n", "0+113 ",
+     "6\r\npGet_Start_Atom\r\nオーバーフローしました。"},
+    {"key_code_beyond_the_buffer", "Key=" + std::string(70'000, '7') + "\r\n", "Key=113\r\n", "0+113 ",
+     "6\r\npGet_Start_Atom\r\nオーバーフローしました。"},
+    {"call_up_held_by_another_program", "Ctrl=1\r\nAlt=1\r\nKey=65\r\n", "Key=113\r\n", "3+65 0+113 ",
+     "ホットキー「Ctrl + Alt + A」" + kRefusedByAnother + kChooseAnother},
+    {"minimise_held_by_another_program", "Key=113\r\n", "Ctrl=1\r\nKey=112\r\n", "0+113 2+112 ",
+     "ホットキー「Ctrl + F1」" + kRefusedByAnother + kChooseAnother},
+    {"both_the_same", "Key=96\r\n", "Key=96\r\n", "0+96 0+96 ",
+     "ホットキー「Num 0」は呼出と最小化の両方に指定されているため、最小化には登録できませんでした。" +
+         kChooseAnother},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, StartupLoad, ::testing::ValuesIn(kStarts), NameFromWhat{});
 
 }  // namespace
 }  // namespace pyx::testing

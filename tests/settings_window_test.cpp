@@ -203,35 +203,35 @@ TEST_P(Load, ShowsWhatIsStoredAndOkSavesWhatChanged) {
 const std::string kOverflow = "6\r\nmSet_Data\r\nオーバーフローしました。";
 const std::string kStartF2 = "[Start]\r\nCtrl=1\r\nshift=1\r\nKey=113\r\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, Load,
-    ::testing::Values(
-        LoadCase{"everything stored, only the hotkeys are written",
-                 kStartF2 + "[Small]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=112\r\n[OPEN_TYPE]\r\nTYEP=0\r\n"
-                            "IE_EXE=C:\\IE\\IEXPLORE.EXE\r\n[FORM]\r\nCLOSE=1\r\n",
-                 "Ctrl + Sift + F2|Ctrl + Sift + F1|10|01",
-                 "Start.Ctrl=1 Start.Alt=0 Start.shift=1 Start.Key=113 Small.Ctrl=1 Small.Alt=0 "
-                 "Small.shift=1 Small.Key=112 "},
-        LoadCase{"a key that is no key code is told and neither shown nor saved",
-                 kStartF2 + "[Small]\r\nKey=99999999999999999999\r\n" + kTypeOne + "[FORM]\r\nCLOSE=1\r\n",
-                 "Ctrl + Sift + F2|なし|01|01",
-                 "Start.Ctrl=1 Start.Alt=0 Start.shift=1 Start.Key=113 ",
-                 {"6\r\npGet_Small_Atom\r\nオーバーフローしました。", kOverflow}},
-        LoadCase{"key codes beyond 16 bits are no key codes",
-                 "[Start]\r\nKey=32768\r\n[Small]\r\nKey=-32769\r\n" + kTypeOne + "[FORM]\r\nCLOSE=0\r\n",
-                 "なし|なし|01|10",
-                 "",
-                 {kOverflow, kOverflow}},
-        LoadCase{"signed key codes", "[Start]\r\nKey=+112\r\n[Small]\r\nKey=-1\r\n" + kTypeOne,
-                 "F1|なし|01|10", "Start.Ctrl=0 Start.Alt=0 Start.shift=0 Start.Key=112 FORM.CLOSE=0 "},
-        LoadCase{"stored flags go through the capture rules, a section without a key names none",
-                 "[Start]\r\nCtrl= 1 \r\nAlt=0\r\nshift=0\r\nKey=65\r\n[Small]\r\nCtrl=1\r\n"
-                 "[OPEN_TYPE]\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n",
-                 "Ctrl + Alt + A|なし|10|10",
-                 "Start.Ctrl=1 Start.Alt=1 Start.shift=0 Start.Key=65 OPEN_TYPE.TYEP=0 FORM.CLOSE=0 "},
-        LoadCase{"quoted choices lose their trailing spaces",
-                 "[OPEN_TYPE]\r\nTYEP=\"1 \"\r\n[FORM]\r\nCLOSE=\"0 \"\r\n", "なし|なし|01|10", ""}),
-    NameFromWhat{});
+const LoadCase kLoads[] = {
+    {"everything stored, only the hotkeys are written",
+     kStartF2 + "[Small]\r\nCtrl=1\r\nAlt=0\r\nshift=1\r\nKey=112\r\n[OPEN_TYPE]\r\nTYEP=0\r\n"
+                "IE_EXE=C:\\IE\\IEXPLORE.EXE\r\n[FORM]\r\nCLOSE=1\r\n",
+     "Ctrl + Sift + F2|Ctrl + Sift + F1|10|01",
+     "Start.Ctrl=1 Start.Alt=0 Start.shift=1 Start.Key=113 Small.Ctrl=1 Small.Alt=0 "
+     "Small.shift=1 Small.Key=112 "},
+    {"a key that is no key code is told and neither shown nor saved",
+     kStartF2 + "[Small]\r\nKey=99999999999999999999\r\n" + kTypeOne + "[FORM]\r\nCLOSE=1\r\n",
+     "Ctrl + Sift + F2|なし|01|01",
+     "Start.Ctrl=1 Start.Alt=0 Start.shift=1 Start.Key=113 ",
+     {"6\r\npGet_Small_Atom\r\nオーバーフローしました。", kOverflow}},
+    {"key codes beyond 16 bits are no key codes",
+     "[Start]\r\nKey=32768\r\n[Small]\r\nKey=-32769\r\n" + kTypeOne + "[FORM]\r\nCLOSE=0\r\n",
+     "なし|なし|01|10",
+     "",
+     {kOverflow, kOverflow}},
+    {"signed key codes", "[Start]\r\nKey=+112\r\n[Small]\r\nKey=-1\r\n" + kTypeOne, "F1|なし|01|10",
+     "Start.Ctrl=0 Start.Alt=0 Start.shift=0 Start.Key=112 FORM.CLOSE=0 "},
+    {"stored flags go through the capture rules, a section without a key names none",
+     "[Start]\r\nCtrl= 1 \r\nAlt=0\r\nshift=0\r\nKey=65\r\n[Small]\r\nCtrl=1\r\n"
+     "[OPEN_TYPE]\r\nIE_EXE=C:\\IE\\IEXPLORE.EXE\r\n",
+     "Ctrl + Alt + A|なし|10|10",
+     "Start.Ctrl=1 Start.Alt=1 Start.shift=0 Start.Key=65 OPEN_TYPE.TYEP=0 FORM.CLOSE=0 "},
+    {"quoted choices lose their trailing spaces", "[OPEN_TYPE]\r\nTYEP=\"1 \"\r\n[FORM]\r\nCLOSE=\"0 \"\r\n",
+     "なし|なし|01|10", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, Load, ::testing::ValuesIn(kLoads), NameFromWhat{});
 
 TEST_F(SettingsWindow, OkAsksForTheBrowserWhileNoneIsKnown) {
   sim.putFile("Tesmora.ini", kTypeOne);

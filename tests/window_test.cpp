@@ -173,32 +173,20 @@ TEST_P(Placement, OnThePointersMonitorWhollyInsideItsWorkArea) {
 const PixelRect kWindow{100, 100, 500, 250};
 const Monitor kBelow{{0, 1080, 1920, 2160}, {0, 1080, 1920, 2120}, 96};
 const Monitor kRightAt150{{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}, 144};
-const Monitor kRightSmall{{1920, 0, 2220, 200}, {1920, 0, 2220, 120}, 96};
+const Monitor kSmall{{1920, 0, 2220, 200}, {1920, 0, 2220, 120}, 96};
 
-INSTANTIATE_TEST_SUITE_P(
-    Monitors, Placement,
-    ::testing::Values(
-        PlacementCase{"single monitor", kWindow, 1500, 900, {kLeft}, kWindow},
-        PlacementCase{"pointer on the window's monitor", kWindow, 1500, 900, {kLeft, kRight}, kWindow},
-        PlacementCase{"pointer on no monitor", kWindow, -5, 900, {kLeft, kRight}, kWindow},
-        PlacementCase{"side by side", kWindow, 2000, 10, {kLeft, kRight}, {2020, 100, 2420, 250}},
-        PlacementCase{
-            "stacked, pointer on the task bar", kWindow, 10, 2150, {kLeft, kBelow}, {100, 1180, 500, 1330}},
-        PlacementCase{
-            "to a monitor at 150 percent", kWindow, 2000, 10, {kLeft, kRightAt150}, {2070, 150, 2670, 375}},
-        PlacementCase{"partly off, kept inside",
-                      {1700, 1000, 2100, 1150},
-                      3000,
-                      10,
-                      {kLeft, kRight},
-                      {3440, 890, 3840, 1040}},
-        PlacementCase{"larger than the work area: top-left inside",
-                      kWindow,
-                      2000,
-                      10,
-                      {kLeft, kRightSmall},
-                      {1920, 0, 2320, 150}}),
-    NameFromWhat{});
+const PlacementCase kPlacements[] = {
+    {"single monitor", kWindow, 1500, 900, {kLeft}, kWindow},
+    {"pointer on the window's monitor", kWindow, 1500, 900, {kLeft, kRight}, kWindow},
+    {"pointer on no monitor", kWindow, -5, 900, {kLeft, kRight}, kWindow},
+    {"side by side", kWindow, 2000, 10, {kLeft, kRight}, {2020, 100, 2420, 250}},
+    {"stacked, pointer on the task bar", kWindow, 10, 2150, {kLeft, kBelow}, {100, 1180, 500, 1330}},
+    {"to a monitor at 150 percent", kWindow, 2000, 10, {kLeft, kRightAt150}, {2070, 150, 2670, 375}},
+    {"partly off, kept inside", {1700, 1000, 2100, 1150}, 3000, 10, {kLeft, kRight}, {3440, 890, 3840, 1040}},
+    {"larger than the work area: top-left inside", kWindow, 2000, 10, {kLeft, kSmall}, {1920, 0, 2320, 150}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Monitors, Placement, ::testing::ValuesIn(kPlacements), NameFromWhat{});
 
 }  // namespace
 }  // namespace pyx::testing
