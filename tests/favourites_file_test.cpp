@@ -31,9 +31,8 @@ TEST_P(FavouritesRead, ListsNamesAndKeepsPaths) {
   startProgram();
   EXPECT_EQ(names(), c.names);
   std::vector<std::string> paths;
-  if (app->com.gblnOkiniFile && app->com.hasOkiniTable() && !c.paths.empty()) {
+  if (app->com.gblnOkiniFile && app->com.hasOkiniTable() && !c.paths.empty())
     for (int i = 0; i <= app->com.gintOkiniMax; ++i) paths.push_back(toUtf8(app->com.okiniPath(i)));
-  }
   EXPECT_EQ(paths, c.paths);
   EXPECT_EQ(sim.attributesOf("pyxtern.txt"), c.attributesAfter);
   EXPECT_TRUE(sim.messageBoxes().empty());

@@ -17,12 +17,6 @@ using Launch = SimTest;
 
 constexpr char kNotRegistered[] = "登録されていないファイル名を指定しています。";
 
-// Replaces "<app>" in `text` with the program's folder.
-std::string inApp(std::string text, const std::string& app) {
-  if (std::size_t at = text.find("<app>"); at != std::string::npos) text.replace(at, 5, app);
-  return text;
-}
-
 struct LookupCase {
   const char* what;
   std::string file;  // "<missing>": none
@@ -131,7 +125,7 @@ TEST_F(Launch, AFileThatChangesAtEveryReadEndsTheLaunchAfterThreeAttempts) {
 struct StartCase {
   const char* what;
   std::string path;
-  std::string started;     // as starts() shows it
+  std::string started;     // as starts() shows it; "<app>" at the end: the program's folder
   bool program = false;    // Ctrl+Shift runs it as administrator; anything else starts alike
   std::string settings{};  // the folder launch type and browser; empty: no settings file
   std::string message{};   // instead of a start
@@ -149,7 +143,8 @@ TEST_P(StartByKind, StartsProgramsInTheirFolderDocumentsAndFolders) {
   launch("x");
   sim.type(kNameBox, u"x");
   sim.pressKey(13, 3);  // Ctrl+Shift+Enter
-  const std::string started = inApp(c.started, appDir());
+  std::string started = c.started;
+  if (started.ends_with("<app>")) started.replace(started.size() - 5, 5, appDir());
   if (c.message.empty()) {
     EXPECT_EQ(starts(), (std::vector<std::string>{started, c.program ? "runas:" + started : started}));
   } else {
