@@ -165,9 +165,8 @@ TEST(WriteFaults, LeaveTheOldFileAndTellTheUser) {
       EXPECT_EQ(w.sim.fileContent(c.written), before);
       EXPECT_EQ(w.files(), files) << "a temporary file stayed behind";
       const std::string told = std::string(fault.number) + "\r\n" + c.procedure;
-      EXPECT_TRUE(std::ranges::any_of(w.sim.messageBoxes(),
-                                      [&](const SimMessageBox& box) {
-                                        const std::string text = toUtf8(box.prompt);
+      EXPECT_TRUE(std::ranges::any_of(w.messages(),
+                                      [&](const std::string& text) {
                                         return text.starts_with(told) && text.ends_with(fault.description);
                                       }))
           << told << "..." << fault.description;
