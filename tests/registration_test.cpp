@@ -1,8 +1,7 @@
 // The registration window: its checks, the only favourite from its first
 // registration (browsed to) to its deletion, a file another writer changed,
 // removed or broke, the close setting, the tray icon while the window is
-// open, and help. What
-// each change writes is in write_faults_test.cpp.
+// open, and help. What each change writes is in write_faults_test.cpp.
 #include <filesystem>
 #include <string>
 #include <vector>

@@ -70,13 +70,12 @@ TEST_P(Capture, NamesAndRecordsTheCombinationOrRefusesTheKey) {
     ASSERT_EQ(text(kCallUpBox), "Ctrl + Alt + F1");
     std::int16_t key = c.key, shift = c.shift;
     app->setPgm.pfrmSetPgm_txtHotKey_Def_KeyDown(key, shift, 0);
+    EXPECT_EQ(text(kCallUpBox), name.empty() ? "Ctrl + Alt + F1" : name);
     if (name.empty()) {
       EXPECT_EQ(key + shift, 0) << "a refused key is swallowed";
-      EXPECT_EQ(text(kCallUpBox), "Ctrl + Alt + F1");
       EXPECT_EQ(captured(0), "0/1/1/112") << "the earlier capture stays";
     } else {
       auto flag = [&](const char* word) { return name.find(word) == std::string::npos ? "0/" : "1/"; };
-      EXPECT_EQ(text(kCallUpBox), name);
       EXPECT_EQ(captured(0), std::string(flag("Sift")) + flag("Alt") + flag("Ctrl") + std::to_string(c.key));
     }
     EXPECT_EQ(captured(1), "///") << "the other box is untouched";

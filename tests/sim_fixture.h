@@ -50,12 +50,6 @@ struct SimWorld {
     return result;
   }
 
-  std::vector<std::string> callNames() const {
-    std::vector<std::string> result;
-    for (const SimCall& call : sim.calls()) result.push_back(call.name);
-    return result;
-  }
-
   std::vector<std::string> messages() const {
     std::vector<std::string> result;
     for (const SimMessageBox& box : sim.messageBoxes()) result.push_back(toUtf8(box.prompt));
