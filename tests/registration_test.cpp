@@ -1,7 +1,7 @@
 // The registration window: its checks, the only favourite from its first
 // registration (browsed to) to its deletion, a file another writer changed,
-// removed or broke, the close setting, the tray icon while the window is
-// open, and help. What each change writes is in write_faults_test.cpp.
+// removed or broke, the close setting, and help. What each change writes is
+// in write_faults_test.cpp; the tray icon while it is open, in window_test.cpp.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -218,21 +218,6 @@ TEST_F(Registration, OnlyACloseSettingOfZeroClosesTheWindowAfterAChange) {
 }
 
 // ---------------------------------------------------------------- around the window
-
-TEST_F(Registration, TrayIconLeadsToTheOpenWindowInsteadOfItsMenu) {
-  startProgram();
-  inRegistrationWindow([&] {
-    // A right press would open the menu of 設定 and 終了; a double-click would show the launcher.
-    for (std::uint32_t mouse : {0x204u, 0x203u}) {
-      sim.switchAway();
-      sim.trayMouse(mouse);
-      EXPECT_EQ(sim.activeForm(), kTork) << mouse;
-    }
-  });
-  EXPECT_TRUE(sim.callsTo("popupMenu").empty());
-  sim.trayMouse(0x204);
-  EXPECT_EQ(sim.callsTo("popupMenu").size(), 1u) << "with the window closed the menu opens again";
-}
 
 TEST_F(Registration, HelpOpensTheClassicHelpFileOrElseThePage) {
   startProgram();

@@ -91,15 +91,24 @@ TEST_F(Window, BrowseStartsTheChosenFileWithoutTouchingTheFavourites) {
   EXPECT_TRUE(sim.callsTo("replaceFile").empty());
 }
 
-TEST_F(Window, MinimiseHotkeyClosesTheRegistrationWindowAndGoesToTheTray) {
+TEST_F(Window, TrayIconLeadsToTheRegistrationWindowWhichTheMinimiseHotkeyClosesGoingToTheTray) {
   bool closedByHotkey = false;
   inRegistrationWindow([&] {
+    // A right press would open the menu of 設定 and 終了; a double-click would show the launcher.
+    for (std::uint32_t mouse : {0x204u, 0x203u}) {
+      sim.switchAway();
+      sim.trayMouse(mouse);
+      EXPECT_EQ(sim.activeForm(), FormId::frmTork) << mouse;
+    }
     sim.pressHotKey(2, 113);
     closedByHotkey = !sim.isFormLoaded(FormId::frmTork);
   });
   EXPECT_TRUE(closedByHotkey);
   EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Minimized);
   EXPECT_FALSE(sim.isFormVisible(kLauncher));
+  EXPECT_TRUE(sim.callsTo("popupMenu").empty());
+  sim.trayMouse(0x204);
+  EXPECT_EQ(sim.callsTo("popupMenu").size(), 1u) << "with the window closed the menu opens again";
 }
 
 TEST_F(Window, TrayBringsBackTheLauncherAndTheSettingsWindowTheMinimiseHotkeyHid) {
@@ -115,7 +124,7 @@ TEST_F(Window, TrayBringsBackTheLauncherAndTheSettingsWindowTheMinimiseHotkeyHid
   EXPECT_EQ(sim.callsTo("popupMenu").size(), 1u) << "the icon opened no menu behind the window";
 }
 
-TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailed) {
+TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailedAndTheTraySaysWhenItCannotRestore) {
   sim.pressHotKey(2, 112);
   auto passed = sim.callsTo("callWindowProc");
   ASSERT_EQ(passed.size(), 1u);
@@ -142,14 +151,14 @@ TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailed) {
   EXPECT_EQ(sim.callsTo("callWindowProc").size(), 2u);
   for (const SimCall& call : sim.callsTo("setFormWindowState")) EXPECT_EQ(call.args[1], "0");
   expectShown();
-}
 
-TEST_F(Window, TrayIconThatCannotBringTheWindowBackSaysSo) {
+  // The tray icon that cannot bring the window back says so; the next click does.
   sim.minimize(kLauncher);
   sim.failNextCall("setFormVisible", ErrOutOfMemory);
   sim.trayMouse(0x203);
-  EXPECT_EQ(messages(), std::vector<std::string>{
-                            "7\r\nタスクトレイから復活できませんでした\r\nメモリが不足しています。"});
+  EXPECT_EQ(messages(), (std::vector<std::string>{
+                            "7\r\nmWndProc\r\nメモリが不足しています。",
+                            "7\r\nタスクトレイから復活できませんでした\r\nメモリが不足しています。"}));
   sim.trayMouse(0x203);
   expectShown();
 }
