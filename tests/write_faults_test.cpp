@@ -1,8 +1,7 @@
-// Every write the program makes: what it writes, and the same write failed by
-// a full disk part-way, by access denied and by a read-only file: then the
-// file stays exactly as it was, no temporary file is left beside it, nothing
-// starts after a failed launch, and the user is told the error. The temporary
-// files of writes killed half-way are gone once the program has started.
+// Every write the program makes, then the same write failed (a full disk
+// part-way, access denied, a read-only file): the file stays exactly as it
+// was, no temporary file is left, nothing starts after a failed launch, and
+// the user is told. Start-up clears away the temporary files of killed writes.
 #include <algorithm>
 #include <filesystem>
 #include <functional>
