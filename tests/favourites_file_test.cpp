@@ -98,18 +98,17 @@ TEST_F(FavouritesFile, MalformedLineIsNamedAndTheProgramEndsWithTheFileUntouched
   } cases[] = {{"no semicolon here", "no semicolon here"},
                {longLine, "あいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうx…"}};
   for (const auto& c : cases) {
-    SimDesktop desk;
+    SimWorld w;
     const std::string file = "a;1\r\n" + c.line + "\r\nb;2\r\n";
-    desk.putFile("pyxtern.txt", desk.toAnsi(fromUtf8(file)));
-    Application(desk).run();
-    ASSERT_EQ(desk.messageBoxes().size(), 1u);
-    EXPECT_EQ(toUtf8(desk.messageBoxes()[0].prompt),
-              "お気に入りファイルの読み込みを中止しました。\r\n" + desk.directory().string() +
-                  "\\pyxtern.txt\r\n2行目に「;」がありません:\r\n" + c.quoted);
-    EXPECT_EQ(desk.messageBoxes()[0].flags, mb::Critical);
-    EXPECT_TRUE(desk.programEnded());
-    EXPECT_FALSE(desk.trayIconShown());
-    EXPECT_EQ(desk.fileContent("pyxtern.txt"), desk.toAnsi(fromUtf8(file)));
+    w.writeFavourites(file);
+    w.startProgram();
+    ASSERT_EQ(w.messages(),
+              std::vector<std::string>{"お気に入りファイルの読み込みを中止しました。\r\n" + w.appDir() +
+                                       "\\pyxtern.txt\r\n2行目に「;」がありません:\r\n" + c.quoted});
+    EXPECT_EQ(w.sim.messageBoxes()[0].flags, mb::Critical);
+    EXPECT_TRUE(w.sim.programEnded());
+    EXPECT_FALSE(w.sim.trayIconShown());
+    EXPECT_EQ(w.sim.fileContent("pyxtern.txt"), w.sim.toAnsi(fromUtf8(file)));
   }
 }
 
