@@ -66,8 +66,7 @@ TEST_F(FavouritesFile, HoldsAsManyFavouritesAsItsIndexCountsAndNoMore) {
   for (int i = 0; i < 32766; ++i) file += "n" + std::to_string(i) + ";p\r\n";
   writeFavourites(file);
   startProgram();
-  // The last one the index counts is registered; one more would make a file
-  // that the next start could not read.
+  // The last favourite the index counts is registered; one more would make the file unreadable.
   inRegistrationWindow([&] {
     for (const char16_t* name : {u"last", u"more"}) {
       sim.type({FormId::frmTork, "txtOkini"}, name);

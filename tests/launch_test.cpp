@@ -36,8 +36,7 @@ TEST_P(Lookup, FindsByExactThenPrefixThenContainsAfterTheBuiltInNames) {
   startProgram();
   sim.type(kNameBox, fromUtf8(c.typed));
   sim.click(kOk);  // the focus leaves the name box
-  // The launcher stays on screen, its name box emptied after a launch and
-  // keeping the typed name for correcting after a message.
+  // The launcher stays; a launch empties its name box, a message leaves the name for correcting.
   EXPECT_EQ(text(kNameBox), c.opened.empty() ? c.typed : "");
   EXPECT_EQ(sim.focusedControl(), "frmPyxtern.cmbFileName");
   EXPECT_EQ(sim.activeForm(), FormId::frmPyxtern);

@@ -23,8 +23,7 @@ constexpr ControlRef kDelete{kTork, "cmdDelete"};
 
 class Registration : public SimTest {
  protected:
-  // Chooses the favourite at `pick` (-1: none), puts `name` and `path` into
-  // their boxes unless empty, and presses `button`.
+  // Picks favourite `pick` (-1: none), fills in `name` and `path` unless empty, presses `button`.
   void change(std::int32_t pick, const std::string& name, const std::string& path, ControlRef button) {
     if (pick >= 0) sim.pickListItem(kList, pick);
     if (!name.empty()) sim.setControlText(kName, fromUtf8(name));  // as typed or pasted, without the limit

@@ -28,8 +28,7 @@ class SettingsWindow : public SimTest {
     sim.click(box);
     sim.pressKey(key, shift);
   }
-  // "call-up box|minimise box|IE type, Explore type|closes, stays open", an
-  // option as 1 when it is selected.
+  // "call-up box|minimise box|IE type, Explore type|closes, stays open", a selected option as 1.
   std::string shown() const {
     auto on = [&](ControlRef option) { return sim.optionValue(option) ? "1" : "0"; };
     return text(kCallUpBox) + "|" + text(kMinimiseBox) + "|" + on(kIeType) + on(kExploreType) + "|" +

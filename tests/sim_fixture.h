@@ -72,9 +72,8 @@ struct SimWorld {
   std::string appDir() const { return sim.directory().string(); }
   std::string text(ControlRef box) const { return toUtf8(sim.controlText(box)); }
 
-  // Open the registration window by its button, or the settings window from
-  // the launcher's menu, and run `steps` in it; they return once it has
-  // closed, by the steps or by its close box after them.
+  // Open the registration window (its button) or the settings window (the menu) and run `steps` in
+  // it; they return once it has closed, by the steps or by its close box after them.
   void inRegistrationWindow(std::function<void()> steps) {
     sim.whenModal(FormId::frmTork, std::move(steps));
     sim.click({FormId::frmPyxtern, "cmdTork"});

@@ -17,8 +17,7 @@ constexpr FormId kTork = FormId::frmTork;
 constexpr FormId kSetPgm = FormId::frmSetPgm;
 constexpr char kFavourites[] = "pyxtern.txt";
 constexpr char kSettings[] = "Tesmora.ini";
-// A name and a path with spaces around them, a name longer than the 40
-// characters the table keeps, and lines below the list.
+// Spaces around a name and a path, a name over the 40 characters kept, and lines below the list.
 const std::string kList = "メモ ; C:\\a.txt\r\n" + std::string(45, 'n') + ";C:\\b.txt\r\nc;C:\\c.txt\r\n";
 const std::string kBelow = "\r\nnotes\r\n";
 const std::string kPaddedList =
@@ -36,8 +35,7 @@ struct World : SimWorld {
     arm();
     sim.pressKey(13);
   }
-  // Picks the favourite at `index` in the registration window, types `name`
-  // and `path` where given, and clicks `button`.
+  // In the registration window: picks favourite `index`, types `name` and `path` if given, clicks `button`.
   void inRegistration(std::int32_t index, const char16_t* name, const char16_t* path, const char* button) {
     inRegistrationWindow([=, this] {
       if (index >= 0) sim.pickListItem({kTork, "lstFileName"}, index);
@@ -47,8 +45,7 @@ struct World : SimWorld {
       sim.click({kTork, button});
     });
   }
-  // Clicks the option `option` (none: -1) in the settings window, then
-  // `button`; a browser asked for is chosen.
+  // In the settings window: clicks option `index` (none: -1), then `button`; any browser asked for is chosen.
   void inSettings(const char* option, std::int16_t index, const char* button) {
     sim.answerFileDialog(u"C:\\IE\\IEXPLORE.EXE");
     inSettingsWindow([=, this] {
