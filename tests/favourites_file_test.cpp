@@ -2,7 +2,6 @@
 // the name list, its limits, a file that cannot be read, and the bytes another
 // writer left. What each change writes, and the same write failed, is in
 // write_faults_test.cpp.
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,51 +31,49 @@ TEST_P(FavouritesRead, ListsNamesAndKeepsPaths) {
   startProgram();
   EXPECT_EQ(names(), c.names);
   std::vector<std::string> paths;
-  if (app->com.gblnOkiniFile && app->com.hasOkiniTable() && !c.paths.empty()) {
+  if (app->com.gblnOkiniFile && app->com.hasOkiniTable() && !c.paths.empty())
     for (int i = 0; i <= app->com.gintOkiniMax; ++i) paths.push_back(toUtf8(app->com.okiniPath(i)));
-  }
   EXPECT_EQ(paths, c.paths);
   EXPECT_EQ(sim.attributesOf("pyxtern.txt"), c.attributesAfter);
   EXPECT_TRUE(sim.messageBoxes().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    LineForms, FavouritesRead,
-    ::testing::Values(
-        ReadCase{"japanese", "メモ;C:\\memo.txt\r\n", {"メモ"}, {"C:\\memo.txt"}},
-        ReadCase{"spaces around the semicolon", "abc ; C:\\x\r\n", {"abc"}, {" C:\\x"}},
-        ReadCase{"path keeps further semicolons", "a;b;c\r\n", {"a"}, {"b;c"}},
-        ReadCase{"empty name", ";C:\\x\r\n", {""}, {"C:\\x"}},
-        ReadCase{"padded form", "abc                                     ;C:\\x\r\n", {"abc"}, {"C:\\x"}},
-        ReadCase{"name cut to 40 characters", std::string(45, 'n') + ";1\r\n", {std::string(40, 'n')}, {"1"}},
-        ReadCase{"last line without line end", "a;1\r\nb;2", {"a", "b"}, {"1", "2"}},
-        ReadCase{"carriage return alone ends a line", "a;1\rb;2\r", {"a", "b"}, {"1", "2"}},
-        ReadCase{"line feed alone does not", "a;1\nb;2\r\n", {"a"}, {"1\nb;2"}},
-        ReadCase{"empty line ends the list", "a;1\r\n\r\nb;2\r\n", {"a"}, {"1"}},
-        ReadCase{"line of spaces ends the list", "a;1\r\n   \r\nb;2\r\n", {"a"}, {"1"}},
-        ReadCase{"ideographic space is not trimmed", "\u3000x;1\r\n", {"\u3000x"}, {"1"}},
-        ReadCase{"empty file", "", {}, {}}, ReadCase{"first line empty", "\r\na;1\r\n", {}, {}},
-        ReadCase{"read-only file", "a;1\r\n", {"a"}, {"1"}, attr::ReadOnly | attr::Archive},
-        // A file the user hid, or a system file, is not the program's: it stays as it is.
-        ReadCase{"hidden file counts as missing", "a;1\r\n", {}, {}, attr::Hidden, attr::Hidden},
-        ReadCase{"system file counts as missing", "a;1\r\n", {}, {}, attr::System, attr::System}),
-    NameFromWhat{});
+const ReadCase kReads[] = {
+    {"japanese", "メモ;C:\\memo.txt\r\n", {"メモ"}, {"C:\\memo.txt"}},
+    {"spaces around the semicolon", "abc ; C:\\x\r\n", {"abc"}, {" C:\\x"}},
+    {"path keeps further semicolons", "a;b;c\r\n", {"a"}, {"b;c"}},
+    {"empty name", ";C:\\x\r\n", {""}, {"C:\\x"}},
+    {"padded form", "abc                                     ;C:\\x\r\n", {"abc"}, {"C:\\x"}},
+    {"name cut to 40 characters", std::string(45, 'n') + ";1\r\n", {std::string(40, 'n')}, {"1"}},
+    {"last line without line end", "a;1\r\nb;2", {"a", "b"}, {"1", "2"}},
+    {"carriage return alone ends a line", "a;1\rb;2\r", {"a", "b"}, {"1", "2"}},
+    {"line feed alone does not", "a;1\nb;2\r\n", {"a"}, {"1\nb;2"}},
+    {"empty line ends the list", "a;1\r\n\r\nb;2\r\n", {"a"}, {"1"}},
+    {"line of spaces ends the list", "a;1\r\n   \r\nb;2\r\n", {"a"}, {"1"}},
+    {"ideographic space is not trimmed", "\u3000x;1\r\n", {"\u3000x"}, {"1"}},
+    {"empty file", "", {}, {}},
+    {"first line empty", "\r\na;1\r\n", {}, {}},
+    {"read-only file", "a;1\r\n", {"a"}, {"1"}, attr::ReadOnly | attr::Archive},
+    // A file the user hid, or a system file, is not the program's: it stays as it is.
+    {"hidden file counts as missing", "a;1\r\n", {}, {}, attr::Hidden, attr::Hidden},
+    {"system file counts as missing", "a;1\r\n", {}, {}, attr::System, attr::System},
+};
+
+INSTANTIATE_TEST_SUITE_P(LineForms, FavouritesRead, ::testing::ValuesIn(kReads), NameFromWhat{});
 
 TEST_F(FavouritesFile, HoldsAsManyFavouritesAsItsIndexCountsAndNoMore) {
   std::string file;
   for (int i = 0; i < 32766; ++i) file += "n" + std::to_string(i) + ";p\r\n";
   writeFavourites(file);
   startProgram();
-  // The last one the index counts is registered; one more would make a file
-  // that the next start could not read.
-  sim.whenModal(FormId::frmTork, [&] {
+  // The last favourite the index counts is registered; one more would make the file unreadable.
+  inRegistrationWindow([&] {
     for (const char16_t* name : {u"last", u"more"}) {
       sim.type({FormId::frmTork, "txtOkini"}, name);
       sim.type({FormId::frmTork, "txtPath"}, u"p");
       sim.click({FormId::frmTork, "cmdTork"});
     }
   });
-  sim.click({FormId::frmPyxtern, "cmdTork"});
   EXPECT_EQ(sim.listItems(kNameBox).size(), 32767u);
   EXPECT_TRUE(favourites() == file + "last;p\r\n");
   writeFavourites(file + "last;p\r\nmore;p\r\n");  // as another writer may
@@ -100,35 +97,26 @@ TEST_F(FavouritesFile, MalformedLineIsNamedAndTheProgramEndsWithTheFileUntouched
   } cases[] = {{"no semicolon here", "no semicolon here"},
                {longLine, "あいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうxあいうx…"}};
   for (const auto& c : cases) {
-    SimDesktop desk;
+    SimWorld w;
     const std::string file = "a;1\r\n" + c.line + "\r\nb;2\r\n";
-    desk.putFile("pyxtern.txt", desk.toAnsi(fromUtf8(file)));
-    Application(desk).run();
-    ASSERT_EQ(desk.messageBoxes().size(), 1u);
-    EXPECT_EQ(toUtf8(desk.messageBoxes()[0].prompt),
-              "お気に入りファイルの読み込みを中止しました。\r\n" + desk.directory().string() +
-                  "\\pyxtern.txt\r\n2行目に「;」がありません:\r\n" + c.quoted);
-    EXPECT_EQ(desk.messageBoxes()[0].flags, mb::Critical);
-    EXPECT_TRUE(desk.programEnded());
-    EXPECT_FALSE(desk.trayIconShown());
-    EXPECT_EQ(desk.fileContent("pyxtern.txt"), desk.toAnsi(fromUtf8(file)));
+    w.writeFavourites(file);
+    w.startProgram();
+    ASSERT_EQ(w.messages(),
+              std::vector<std::string>{"お気に入りファイルの読み込みを中止しました。\r\n" + w.appDir() +
+                                       "\\pyxtern.txt\r\n2行目に「;」がありません:\r\n" + c.quoted});
+    EXPECT_EQ(w.sim.messageBoxes()[0].flags, mb::Critical);
+    EXPECT_TRUE(w.sim.programEnded());
+    EXPECT_FALSE(w.sim.trayIconShown());
+    EXPECT_EQ(w.sim.fileContent("pyxtern.txt"), w.sim.toAnsi(fromUtf8(file)));
   }
 }
 
 TEST_F(FavouritesFile, AnIndexOrACountOutsideTheTableRaisesError9) {
   writeFavourites("a;1\r\nb;2\r\n");
   startProgram();
-  auto error = [](const std::function<void()>& body) {
-    try {
-      body();
-    } catch (const RuntimeError& e) {
-      return e.number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(error([&] { app->com.okini(2); }), ErrSubscriptOutOfRange);
+  EXPECT_EQ(errorOf([&] { app->com.okini(2); }), ErrSubscriptOutOfRange);
   app->com.gintOkiniMax = 2;
-  EXPECT_EQ(error([&] { (void)app->com.pWriteOkiniFilePadded(); }), ErrSubscriptOutOfRange);
+  EXPECT_EQ(errorOf([&] { (void)app->com.pWriteOkiniFilePadded(); }), ErrSubscriptOutOfRange);
   EXPECT_EQ(favourites(), "a;1\r\nb;2\r\n");
 }
 

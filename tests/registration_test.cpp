@@ -1,10 +1,8 @@
 // The registration window: its checks, the only favourite from its first
 // registration (browsed to) to its deletion, a file another writer changed,
-// removed or broke, the close setting, the tray icon while the window is
-// open, and help. What
-// each change writes is in write_faults_test.cpp.
+// removed or broke, the close setting, and help. What each change writes is
+// in write_faults_test.cpp; the tray icon while it is open, in window_test.cpp.
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,21 +23,13 @@ constexpr ControlRef kDelete{kTork, "cmdDelete"};
 
 class Registration : public SimTest {
  protected:
-  // Opens the registration window from the launcher and runs `steps` in it;
-  // returns when it has closed (by the steps, or by its close box after them).
-  void inRegistrationWindow(std::function<void()> steps) {
-    sim.whenModal(kTork, std::move(steps));
-    sim.click({FormId::frmPyxtern, "cmdTork"});
-  }
-  // Chooses the favourite at `pick` (-1: none), puts `name` and `path` into
-  // their boxes unless empty, and presses `button`.
+  // Picks favourite `pick` (-1: none), fills in `name` and `path` unless empty, presses `button`.
   void change(std::int32_t pick, const std::string& name, const std::string& path, ControlRef button) {
     if (pick >= 0) sim.pickListItem(kList, pick);
     if (!name.empty()) sim.setControlText(kName, fromUtf8(name));  // as typed or pasted, without the limit
     if (!path.empty()) sim.type(kPath, fromUtf8(path));
     sim.click(button);
   }
-  std::string text(ControlRef box) const { return toUtf8(sim.controlText(box)); }
 };
 
 // ---------------------------------------------------------------- checks
@@ -87,47 +77,38 @@ TEST_P(Check, RefusesWithItsMessageAndWritesNothing) {
   EXPECT_EQ(favourites(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    InOrder, Check,
-    ::testing::Values(
-        CheckCase{"spaces only name", "   ", "C:\\a.txt", "お気に入りを入力してください", "txtOkini"},
-        CheckCase{"empty path comes before the semicolon", "a;b", "", "パス名を入力してください", "txtPath"},
-        CheckCase{"semicolon in the name", "a;b", "C:\\a.txt", kSemicolon, "txtOkini"},
-        CheckCase{"semicolon in the path", "a", "C:\\a;b.txt", kSemicolon, "txtPath"},
-        CheckCase{"line break in the name", "a\rb", "C:\\a.txt",
-                  "お気に入りに改行やタブなどの制御文字は使えません", "txtOkini"},
-        CheckCase{"tab in the path", "a", "C:\\a\t.txt", "パス名に改行やタブなどの制御文字は使えません",
-                  "txtPath"},
-        CheckCase{"letter the file cannot hold", "café", "C:\\a.txt",
-                  "「é」はファイルに保存できない文字です。", "txtOkini"},
-        CheckCase{"emoji last in the path", "a", "C:\\a😀", "「😀」はファイルに保存できない文字です。",
-                  "txtPath"},
-        CheckCase{"emoji first in the name", "😀Ａ", "C:\\a.txt", "「😀」はファイルに保存できない文字です。",
-                  "txtOkini"},
-        CheckCase{"name over 40 characters", k40 + "x", "C:\\a.txt",
-                  "お気に入りは40文字以内で入力してください", "txtOkini"},
-        CheckCase{"calc", "calc", "C:\\a.exe", kReserved, "cmdTork"},
-        CheckCase{"Calc", " Calc ", "C:\\a.exe", kReserved, "cmdTork"},
-        CheckCase{"CALC when correcting", "CALC", "C:\\a.exe", kReserved, "cmdTeis", "a;1.txt\r\n", kCorrect,
-                  0},
-        CheckCase{"NOTEPAD and EXPLORER", "Explorer", "C:\\a.exe", kReserved, "cmdTork"},
-        CheckCase{"part of a registered name", "abc", "C:\\a.txt", kTaken, "txtOkini",
-                  "x;1.txt\r\nabcd;2.txt\r\n"},
-        CheckCase{"the same name", "abc", "C:\\a.txt", kTaken, "txtOkini", "abc;2.txt\r\n"},
-        CheckCase{"the file cannot hold it when correcting either", "Ω€", "C:\\a.txt",
-                  "「€」はファイルに保存できない文字です。", "txtOkini", "a;1.txt\r\n", kCorrect, 0},
-        CheckCase{"correct without a favourite chosen", "b", "2.txt", kChoose, "lstFileName", "a;1.txt\r\n",
-                  kCorrect},
-        CheckCase{"delete without a favourite chosen", "b", "2.txt", kChoose, "lstFileName", "a;1.txt\r\n",
-                  kDelete},
-        CheckCase{"calc2 is accepted", "calc2", "C:\\a.exe", "", ""},
-        CheckCase{"a longer name than a registered one is accepted", "abcd", "C:\\a.txt", "", "",
-                  "abc;2.txt\r\n"},
-        CheckCase{"exactly 40 characters and Japanese are accepted", k40.substr(0, 37) + "メモ帳",
-                  "C:\\メモ\\a.txt", "", ""},
-        CheckCase{"correcting may repeat another name", "b", "C:\\b.txt", "", "", "a;1.txt\r\nb;2.txt\r\n",
-                  kCorrect, 0}),
-    NameFromWhat{});
+const CheckCase kChecks[] = {
+    {"spaces only name", "   ", "C:\\a.txt", "お気に入りを入力してください", "txtOkini"},
+    {"empty path comes before the semicolon", "a;b", "", "パス名を入力してください", "txtPath"},
+    {"semicolon in the name", "a;b", "C:\\a.txt", kSemicolon, "txtOkini"},
+    {"semicolon in the path", "a", "C:\\a;b.txt", kSemicolon, "txtPath"},
+    {"line break in the name", "a\rb", "C:\\a.txt", "お気に入りに改行やタブなどの制御文字は使えません",
+     "txtOkini"},
+    {"tab in the path", "a", "C:\\a\t.txt", "パス名に改行やタブなどの制御文字は使えません", "txtPath"},
+    {"letter the file cannot hold", "café", "C:\\a.txt", "「é」はファイルに保存できない文字です。",
+     "txtOkini"},
+    {"emoji last in the path", "a", "C:\\a😀", "「😀」はファイルに保存できない文字です。", "txtPath"},
+    {"emoji first in the name", "😀Ａ", "C:\\a.txt", "「😀」はファイルに保存できない文字です。", "txtOkini"},
+    {"name over 40 characters", k40 + "x", "C:\\a.txt", "お気に入りは40文字以内で入力してください",
+     "txtOkini"},
+    {"calc", "calc", "C:\\a.exe", kReserved, "cmdTork"},
+    {"Calc", " Calc ", "C:\\a.exe", kReserved, "cmdTork"},
+    {"CALC when correcting", "CALC", "C:\\a.exe", kReserved, "cmdTeis", "a;1.txt\r\n", kCorrect, 0},
+    {"NOTEPAD and EXPLORER", "Explorer", "C:\\a.exe", kReserved, "cmdTork"},
+    {"part of a registered name", "abc", "C:\\a.txt", kTaken, "txtOkini", "x;1.txt\r\nabcd;2.txt\r\n"},
+    {"the same name", "abc", "C:\\a.txt", kTaken, "txtOkini", "abc;2.txt\r\n"},
+    {"the file cannot hold it when correcting either", "Ω€", "C:\\a.txt",
+     "「€」はファイルに保存できない文字です。", "txtOkini", "a;1.txt\r\n", kCorrect, 0},
+    {"correct without a favourite chosen", "b", "2.txt", kChoose, "lstFileName", "a;1.txt\r\n", kCorrect},
+    {"delete without a favourite chosen", "b", "2.txt", kChoose, "lstFileName", "a;1.txt\r\n", kDelete},
+    {"calc2 is accepted", "calc2", "C:\\a.exe", "", ""},
+    {"a longer name than a registered one is accepted", "abcd", "C:\\a.txt", "", "", "abc;2.txt\r\n"},
+    {"exactly 40 characters and Japanese are accepted", k40.substr(0, 37) + "メモ帳", "C:\\メモ\\a.txt", "",
+     ""},
+    {"correcting may repeat another name", "b", "C:\\b.txt", "", "", "a;1.txt\r\nb;2.txt\r\n", kCorrect, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(InOrder, Check, ::testing::ValuesIn(kChecks), NameFromWhat{});
 
 TEST_F(Registration, TheCharacterNamedIsWholeWhereHalvesOfPairsMeetOtherCharacters) {
   startProgram();
@@ -171,10 +152,7 @@ TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {
     for (ControlRef off : {kList, kCorrect, kDelete}) EXPECT_FALSE(sim.isEnabled(off)) << off.name;
     EXPECT_EQ(text(kName) + text(kPath), "");
   });
-  std::string order;
-  for (const SimCall& call : sim.callsTo("setTabIndex"))
-    if (call.args[0].starts_with("frmTork")) order += call.args[1] + ":" + call.args[0].substr(8) + " ";
-  EXPECT_EQ(order,
+  EXPECT_EQ(tabOrder("frmTork"),
             "0:txtOkini 1:cmdSanshou 2:txtPath 3:lstFileName 4:cmdTork 5:cmdDelete 6:cmdRturn 7:cmdTeis ");
   EXPECT_EQ(sim.callsTo("setDefaultButton").back().args[0], "frmTork.cmdTork");
   EXPECT_EQ(sim.callsTo("fileOpenDialog")[0].args,
@@ -222,8 +200,7 @@ TEST_F(Registration, AfterAnotherWriterChangedTheFileTheListIsReadAgain) {
 TEST_F(Registration, OnlyACloseSettingOfZeroClosesTheWindowAfterAChange) {
   writeFavourites("a;1.txt\r\n");
   startProgram();  // without a settings file first
-  for (const auto& [setting, closes] :
-       {std::pair<std::string, bool>{"", false}, {"1", false}, {"00", false}, {"0", true}}) {
+  for (const std::string setting : {"", "1", "00", "0"}) {
     if (!setting.empty()) {
       sim.putFile("Tesmora.ini", "[FORM]\r\nCLOSE=" + setting + "\r\n");
       app->funcStart.mSetti_Get();  // as when the settings window closes
@@ -233,45 +210,24 @@ TEST_F(Registration, OnlyACloseSettingOfZeroClosesTheWindowAfterAChange) {
       change(0, "", setting + ".txt", kCorrect);
       stayed = sim.isFormLoaded(kTork);
     });
-    EXPECT_EQ(stayed, !closes) << setting;
+    EXPECT_EQ(stayed, setting != "0") << setting;
     EXPECT_EQ(favourites(), "a;" + setting + ".txt\r\n");
   }
 }
 
 // ---------------------------------------------------------------- around the window
 
-TEST_F(Registration, TrayIconLeadsToTheOpenWindowInsteadOfItsMenu) {
-  startProgram();
-  inRegistrationWindow([&] {
-    // A right press would open the menu of 設定 and 終了; a double-click would show the launcher.
-    for (std::uint32_t mouse : {0x204u, 0x203u}) {
-      sim.switchAway();
-      sim.trayMouse(mouse);
-      EXPECT_EQ(sim.activeForm(), kTork) << mouse;
-    }
-  });
-  EXPECT_TRUE(sim.callsTo("popupMenu").empty());
-  sim.trayMouse(0x204);
-  EXPECT_EQ(sim.callsTo("popupMenu").size(), 1u) << "with the window closed the menu opens again";
-}
-
 TEST_F(Registration, HelpOpensTheClassicHelpFileOrElseThePage) {
-  const struct {
-    std::vector<std::string> files;
-    std::string opened;
-  } cases[] = {{{"TESMORA_HELP.HLP", "TESMORA_HELP.html"}, "TESMORA_HELP.HLP"},
-               {{"TESMORA_HELP.html"}, "TESMORA_HELP.html"},
-               {{}, "TESMORA_HELP.HLP"}};  // neither: the system says so
   startProgram();
-  for (const auto& c : cases) {
-    for (const char* file : {"TESMORA_HELP.HLP", "TESMORA_HELP.html"})
-      std::filesystem::remove(sim.directory() / file);
-    for (const std::string& file : c.files) sim.putFile(file, "help");
+  // Neither file (the system then says so), the page alone, then both.
+  for (const char* file : {"", "TESMORA_HELP.html", "TESMORA_HELP.HLP"}) {
+    if (*file) sim.putFile(file, "help");
     sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuHelp"); });
     sim.rightClick(FormId::frmPyxtern);
-    EXPECT_EQ(sim.callsTo("shellExecute").back().args[2], appDir() + "\\" + c.opened);
   }
-  EXPECT_EQ(sim.callsTo("shellExecute").size(), 3u);
+  auto opened = [&](const std::string& file) { return "open:" + appDir() + "\\" + file + "||" + appDir(); };
+  EXPECT_EQ(starts(), (std::vector<std::string>{opened("TESMORA_HELP.HLP"), opened("TESMORA_HELP.html"),
+                                                opened("TESMORA_HELP.HLP")}));
   EXPECT_TRUE(sim.messageBoxes().empty());
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -17,8 +18,8 @@ namespace pyx::testing {
 inline constexpr ControlRef kNameBox{FormId::frmPyxtern, "cmbFileName"};
 inline constexpr ControlRef kOk{FormId::frmPyxtern, "cmdOK"};
 
-class SimTest : public ::testing::Test {
- protected:
+// The program and its desktop, with what tests do and read on them.
+struct SimWorld {
   SimDesktop sim;
   std::unique_ptr<Application> app;
 
@@ -49,12 +50,6 @@ class SimTest : public ::testing::Test {
     return result;
   }
 
-  std::vector<std::string> callNames() const {
-    std::vector<std::string> result;
-    for (const SimCall& call : sim.calls()) result.push_back(call.name);
-    return result;
-  }
-
   std::vector<std::string> messages() const {
     std::vector<std::string> result;
     for (const SimMessageBox& box : sim.messageBoxes()) result.push_back(toUtf8(box.prompt));
@@ -75,7 +70,41 @@ class SimTest : public ::testing::Test {
   }
 
   std::string appDir() const { return sim.directory().string(); }
+  std::string text(ControlRef box) const { return toUtf8(sim.controlText(box)); }
+
+  // Open the registration window (its button) or the settings window (the menu) and run `steps` in
+  // it; they return once it has closed, by the steps or by its close box after them.
+  void inRegistrationWindow(std::function<void()> steps) {
+    sim.whenModal(FormId::frmTork, std::move(steps));
+    sim.click({FormId::frmPyxtern, "cmdTork"});
+  }
+  void inSettingsWindow(std::function<void()> steps) {
+    sim.whenModal(FormId::frmSetPgm, std::move(steps));
+    sim.whenPopupMenu([this] { sim.chooseMenuItem("mnuSet"); });
+    sim.rightClick(FormId::frmPyxtern);
+  }
+
+  // "index:control " of each tab index given to a control of `form` ("frmTork"), in order.
+  std::string tabOrder(const std::string& form) const {
+    std::string order;
+    for (const SimCall& call : sim.callsTo("setTabIndex"))
+      if (call.args[0].starts_with(form + "."))
+        order += call.args[1] + ":" + call.args[0].substr(form.size() + 1) + " ";
+    return order;
+  }
 };
+
+class SimTest : public ::testing::Test, public SimWorld {};
+
+// The number of the run-time error `body` raises; 0 when it raises none.
+inline std::int32_t errorOf(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const RuntimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
 
 // Names a parameterised case after its `what` description.
 struct NameFromWhat {

@@ -2,9 +2,7 @@
 // error descriptions and the simulated desktop's paths go through).
 #include "core/text.h"
 
-#include <gtest/gtest.h>
-
-#include "core/vb_error.h"
+#include "tests/sim_fixture.h"
 
 namespace pyx {
 namespace {
@@ -26,14 +24,9 @@ TEST(Text, IntegersAsStoredKeyCodesAreRead) {
                {u"1x", 0, ErrTypeMismatch},
                {u"99999999999999999999", 0, ErrOverflow}};
   for (const auto& c : cases) {
-    std::int32_t error = 0;
     std::int64_t value = 0;
-    try {
-      value = parseInteger(c.text, -32768, 32767);
-    } catch (const RuntimeError& e) {
-      error = e.number();
-    }
-    EXPECT_EQ(error, c.error) << toUtf8(c.text);
+    EXPECT_EQ(testing::errorOf([&] { value = parseInteger(c.text, -32768, 32767); }), c.error)
+        << toUtf8(c.text);
     EXPECT_EQ(value, c.value) << toUtf8(c.text);
   }
 }

@@ -91,20 +91,28 @@ TEST_F(Window, BrowseStartsTheChosenFileWithoutTouchingTheFavourites) {
   EXPECT_TRUE(sim.callsTo("replaceFile").empty());
 }
 
-TEST_F(Window, MinimiseHotkeyClosesTheRegistrationWindowAndGoesToTheTray) {
+TEST_F(Window, TrayIconLeadsToTheRegistrationWindowWhichTheMinimiseHotkeyClosesGoingToTheTray) {
   bool closedByHotkey = false;
-  sim.whenModal(FormId::frmTork, [&] {
+  inRegistrationWindow([&] {
+    // A right press would open the menu of 設定 and 終了; a double-click would show the launcher.
+    for (std::uint32_t mouse : {0x204u, 0x203u}) {
+      sim.switchAway();
+      sim.trayMouse(mouse);
+      EXPECT_EQ(sim.activeForm(), FormId::frmTork) << mouse;
+    }
     sim.pressHotKey(2, 113);
     closedByHotkey = !sim.isFormLoaded(FormId::frmTork);
   });
-  sim.click({kLauncher, "cmdTork"});
   EXPECT_TRUE(closedByHotkey);
   EXPECT_EQ(sim.formWindowState(kLauncher), WindowState::Minimized);
   EXPECT_FALSE(sim.isFormVisible(kLauncher));
+  EXPECT_TRUE(sim.callsTo("popupMenu").empty());
+  sim.trayMouse(0x204);
+  EXPECT_EQ(sim.callsTo("popupMenu").size(), 1u) << "with the window closed the menu opens again";
 }
 
 TEST_F(Window, TrayBringsBackTheLauncherAndTheSettingsWindowTheMinimiseHotkeyHid) {
-  sim.whenModal(kSettings, [&] {
+  inSettingsWindow([&] {
     for (std::uint32_t mouse : {0x203u, 0x204u}) {
       sim.pressHotKey(2, 113);
       ASSERT_FALSE(sim.isFormVisible(kSettings)) << "hidden with the launcher, its owner";
@@ -113,12 +121,10 @@ TEST_F(Window, TrayBringsBackTheLauncherAndTheSettingsWindowTheMinimiseHotkeyHid
       expectShown(kSettings);
     }
   });
-  sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
-  sim.rightClick(kLauncher);
   EXPECT_EQ(sim.callsTo("popupMenu").size(), 1u) << "the icon opened no menu behind the window";
 }
 
-TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailed) {
+TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailedAndTheTraySaysWhenItCannotRestore) {
   sim.pressHotKey(2, 112);
   auto passed = sim.callsTo("callWindowProc");
   ASSERT_EQ(passed.size(), 1u);
@@ -131,8 +137,7 @@ TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailed) {
   sim.clearCalls();
   sim.failNextCall("setFormVisible", ErrOutOfMemory);
   EXPECT_EQ(sim.pressHotKey(2, 112), -1);
-  ASSERT_EQ(sim.messageBoxes().size(), 1u);
-  EXPECT_EQ(toUtf8(sim.messageBoxes()[0].prompt), "7\r\nmWndProc\r\nメモリが不足しています。");
+  ASSERT_EQ(messages(), std::vector<std::string>{"7\r\nmWndProc\r\nメモリが不足しています。"});
   EXPECT_EQ(sim.messageBoxes()[0].flags, mb::Critical);
   EXPECT_TRUE(sim.callsTo("callWindowProc").empty()) << "the message is not passed on";
   sim.pressHotKey(2, 112);
@@ -146,14 +151,14 @@ TEST_F(Window, HookPassesEveryMessageOnButOneWhoseActionFailed) {
   EXPECT_EQ(sim.callsTo("callWindowProc").size(), 2u);
   for (const SimCall& call : sim.callsTo("setFormWindowState")) EXPECT_EQ(call.args[1], "0");
   expectShown();
-}
 
-TEST_F(Window, TrayIconThatCannotBringTheWindowBackSaysSo) {
+  // The tray icon that cannot bring the window back says so; the next click does.
   sim.minimize(kLauncher);
   sim.failNextCall("setFormVisible", ErrOutOfMemory);
   sim.trayMouse(0x203);
-  EXPECT_EQ(messages(), std::vector<std::string>{
-                            "7\r\nタスクトレイから復活できませんでした\r\nメモリが不足しています。"});
+  EXPECT_EQ(messages(), (std::vector<std::string>{
+                            "7\r\nmWndProc\r\nメモリが不足しています。",
+                            "7\r\nタスクトレイから復活できませんでした\r\nメモリが不足しています。"}));
   sim.trayMouse(0x203);
   expectShown();
 }
@@ -176,32 +181,20 @@ TEST_P(Placement, OnThePointersMonitorWhollyInsideItsWorkArea) {
 const PixelRect kWindow{100, 100, 500, 250};
 const Monitor kBelow{{0, 1080, 1920, 2160}, {0, 1080, 1920, 2120}, 96};
 const Monitor kRightAt150{{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}, 144};
-const Monitor kRightSmall{{1920, 0, 2220, 200}, {1920, 0, 2220, 120}, 96};
+const Monitor kSmall{{1920, 0, 2220, 200}, {1920, 0, 2220, 120}, 96};
 
-INSTANTIATE_TEST_SUITE_P(
-    Monitors, Placement,
-    ::testing::Values(
-        PlacementCase{"single monitor", kWindow, 1500, 900, {kLeft}, kWindow},
-        PlacementCase{"pointer on the window's monitor", kWindow, 1500, 900, {kLeft, kRight}, kWindow},
-        PlacementCase{"pointer on no monitor", kWindow, -5, 900, {kLeft, kRight}, kWindow},
-        PlacementCase{"side by side", kWindow, 2000, 10, {kLeft, kRight}, {2020, 100, 2420, 250}},
-        PlacementCase{
-            "stacked, pointer on the task bar", kWindow, 10, 2150, {kLeft, kBelow}, {100, 1180, 500, 1330}},
-        PlacementCase{
-            "to a monitor at 150 percent", kWindow, 2000, 10, {kLeft, kRightAt150}, {2070, 150, 2670, 375}},
-        PlacementCase{"partly off, kept inside",
-                      {1700, 1000, 2100, 1150},
-                      3000,
-                      10,
-                      {kLeft, kRight},
-                      {3440, 890, 3840, 1040}},
-        PlacementCase{"larger than the work area: top-left inside",
-                      kWindow,
-                      2000,
-                      10,
-                      {kLeft, kRightSmall},
-                      {1920, 0, 2320, 150}}),
-    NameFromWhat{});
+const PlacementCase kPlacements[] = {
+    {"single monitor", kWindow, 1500, 900, {kLeft}, kWindow},
+    {"pointer on the window's monitor", kWindow, 1500, 900, {kLeft, kRight}, kWindow},
+    {"pointer on no monitor", kWindow, -5, 900, {kLeft, kRight}, kWindow},
+    {"side by side", kWindow, 2000, 10, {kLeft, kRight}, {2020, 100, 2420, 250}},
+    {"stacked, pointer on the task bar", kWindow, 10, 2150, {kLeft, kBelow}, {100, 1180, 500, 1330}},
+    {"to a monitor at 150 percent", kWindow, 2000, 10, {kLeft, kRightAt150}, {2070, 150, 2670, 375}},
+    {"partly off, kept inside", {1700, 1000, 2100, 1150}, 3000, 10, {kLeft, kRight}, {3440, 890, 3840, 1040}},
+    {"larger than the work area: top-left inside", kWindow, 2000, 10, {kLeft, kSmall}, {1920, 0, 2320, 150}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Monitors, Placement, ::testing::ValuesIn(kPlacements), NameFromWhat{});
 
 }  // namespace
 }  // namespace pyx::testing

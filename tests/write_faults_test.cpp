@@ -1,12 +1,10 @@
-// Every write the program makes: what it writes, and the same write failed by
-// a full disk part-way, by access denied and by a read-only file: then the
-// file stays exactly as it was, no temporary file is left beside it, nothing
-// starts after a failed launch, and the user is told the error. The temporary
-// files of writes killed half-way are gone once the program has started.
+// Every write the program makes, then the same write failed (a full disk
+// part-way, access denied, a read-only file): the file stays exactly as it
+// was, no temporary file is left, nothing starts after a failed launch, and
+// the user is told. Start-up clears away the temporary files of killed writes.
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 
@@ -19,17 +17,14 @@ constexpr FormId kTork = FormId::frmTork;
 constexpr FormId kSetPgm = FormId::frmSetPgm;
 constexpr char kFavourites[] = "pyxtern.txt";
 constexpr char kSettings[] = "Tesmora.ini";
-// A name and a path with spaces around them, a name longer than the 40
-// characters the table keeps, and lines below the list.
+// Spaces around a name and a path, a name over the 40 characters kept, and lines below the list.
 const std::string kList = "メモ ; C:\\a.txt\r\n" + std::string(45, 'n') + ";C:\\b.txt\r\nc;C:\\c.txt\r\n";
 const std::string kBelow = "\r\nnotes\r\n";
 const std::string kPaddedList =
     padded("メモ", " C:\\a.txt") + padded(std::string(40, 'n'), "C:\\b.txt") + padded("c", "C:\\c.txt");
 
 // A fresh program on a fresh desktop for each fault.
-struct World {
-  SimDesktop sim;
-  std::unique_ptr<Application> app;
+struct World : SimWorld {
   std::function<void()> fault;  // injected just before the step's last action
 
   void arm() {
@@ -40,23 +35,20 @@ struct World {
     arm();
     sim.pressKey(13);
   }
-  // Picks the favourite at `index` in the registration window, types `name`
-  // and `path` where given, and clicks `button`.
+  // In the registration window: picks favourite `index`, types `name` and `path` if given, clicks `button`.
   void inRegistration(std::int32_t index, const char16_t* name, const char16_t* path, const char* button) {
-    sim.whenModal(kTork, [=, this] {
+    inRegistrationWindow([=, this] {
       if (index >= 0) sim.pickListItem({kTork, "lstFileName"}, index);
       if (*name) sim.type({kTork, "txtOkini"}, name);
       if (*path) sim.type({kTork, "txtPath"}, path);
       arm();
       sim.click({kTork, button});
     });
-    sim.click({FormId::frmPyxtern, "cmdTork"});
   }
-  // Clicks the option `option` (none: -1) in the settings window, then
-  // `button`; a browser asked for is chosen.
+  // In the settings window: clicks option `index` (none: -1), then `button`; any browser asked for is chosen.
   void inSettings(const char* option, std::int16_t index, const char* button) {
     sim.answerFileDialog(u"C:\\IE\\IEXPLORE.EXE");
-    sim.whenModal(kSetPgm, [=, this] {
+    inSettingsWindow([=, this] {
       if (index >= 0) sim.click({kSetPgm, option, index});
       arm();
       sim.click({kSetPgm, button});
@@ -64,8 +56,6 @@ struct World {
         EXPECT_TRUE(sim.isFormLoaded(kSetPgm)) << "a failed save keeps the window";
       }
     });
-    sim.whenPopupMenu([&] { sim.chooseMenuItem("mnuSet"); });
-    sim.rightClick(FormId::frmPyxtern);
   }
   std::set<std::string> files() const {
     std::set<std::string> names;
@@ -135,8 +125,7 @@ TEST(WriteFaults, LeaveTheOldFileAndTellTheUser) {
     auto arrange = [&](World& w) {
       w.sim.putFile(c.written, w.sim.toAnsi(fromUtf8(c.before)));
       for (const char* leftover : {"pyxtern.txt.tmp", "Tesmora.ini.tmp"}) w.sim.putFile(leftover, "x");
-      w.app = std::make_unique<Application>(w.sim);
-      w.app->run();
+      w.startProgram();
     };
     // Without a fault the step writes: that is what the faults must undo.
     World clean;
@@ -172,9 +161,8 @@ TEST(WriteFaults, LeaveTheOldFileAndTellTheUser) {
       EXPECT_EQ(w.sim.fileContent(c.written), before);
       EXPECT_EQ(w.files(), files) << "a temporary file stayed behind";
       const std::string told = std::string(fault.number) + "\r\n" + c.procedure;
-      EXPECT_TRUE(std::ranges::any_of(w.sim.messageBoxes(),
-                                      [&](const SimMessageBox& box) {
-                                        const std::string text = toUtf8(box.prompt);
+      EXPECT_TRUE(std::ranges::any_of(w.messages(),
+                                      [&](const std::string& text) {
                                         return text.starts_with(told) && text.ends_with(fault.description);
                                       }))
           << told << "..." << fault.description;
