@@ -68,13 +68,11 @@ const std::vector<std::vector<std::array<std::string, 3>>> kWrites = {
     {{"@", "b", "\"quoted\""}, {"@", "c", "'x'"}},
     {{"@", "@", std::string(20001, 'w')}}};
 
-// Files read (or, with `write`, written) once, mostly where Wine is known to
-// differ: `what` says how, `wineGives` its bytes (unwritten ones as '#') or file.
+// Files read once, mostly where Wine is known to differ: `what` says how,
+// `wineGives` its bytes (unwritten ones as '#').
 struct SingleCase {
   const char* what;  // nullptr: Wine agrees
-  File file;
-  std::string section, key, text, wineGives;  // `text`: the default, or the value written
-  bool write = false;
+  std::string file, section, key, defaultValue, wineGives;
 };
 const char* const kFirstBracket = "section name ends at the first ']' on Windows, the last on Wine";
 const char* const kTabInName = "tabs around a name passed by the program kept on Windows, stripped by Wine";
@@ -92,10 +90,7 @@ const std::vector<SingleCase> kSingleCases = {
     {"an all-space default becomes empty on Windows, one space on Wine", "[s]\r\n", "s", "k", "   ", " "},
     {kTabInName, "[s]\r\nk=v\r\n", "\ts", "k", "def", "v"},
     {kTabInName, "[s]\r\nk=v\r\n", "s", "k\t", "def", "v"},
-    {"a header without ']' counts on Windows, not on Wine", "[s   \r\nk=v\r\n", "s", "k", "def", "def"},
-    {"trailing spaces of a new name dropped on Windows, kept by Wine", std::nullopt, "s ", "k ", "v",
-     "[s ]\r\nk =v\r\n", true},
-    {nullptr, "[Sec]\r\nKey=old", "SEC", "KEY", "new", "", true}};
+    {"a header without ']' counts on Windows, not on Wine", "[s   \r\nk=v\r\n", "s", "k", "def", "def"}};
 
 struct Known {
   const char* what;
@@ -109,15 +104,13 @@ std::optional<Known> cutDifference(const File& file, const std::string& ours, st
   std::size_t last = 0;  // where the last character starts
   for (std::size_t pos = 0; pos < ours.size(); pos += pyx::ini::isCp932LeadByte(ours[pos]) ? 2 : 1)
     last = pos;
-  if (last + 1 == ours.size() && pyx::ini::isCp932LeadByte(ours[last])) {
+  if (last + 1 == ours.size() && pyx::ini::isCp932LeadByte(ours[last]))
     return Known{
         "cut through a double-byte character: Windows copies the lead byte, Wine leaves it unwritten",
         ours.substr(0, last) + "#"};
-  }
-  for (const char quote : {'"', '\''}) {
+  for (const char quote : {'"', '\''})
     if (file && file->find(quote + ours + quote) != std::string::npos)
       return Known{"Wine loses the last character of a quoted value that just fits", ours.substr(0, last)};
-  }
   return std::nullopt;
 }
 
@@ -130,7 +123,7 @@ std::string printable(const std::string& bytes) {
 
 // Each case runs through Wine on a file of its own and through our engine on
 // a copy of its bytes.
-std::string gDirectory, gPath, gCase;
+std::string gDirectory, gPath, gCase = "set-up";
 File gOurs;
 long gCases = 0, gMismatches = 0;
 int gFiles = 0;
@@ -144,12 +137,11 @@ void mismatch(const std::string& what) {
 void compare(const std::string& what, const std::string& wine, const std::string& ours,
              const std::optional<Known>& known) {
   ++gCases;
-  if (wine != ours && known && wine == known->wineGives) {
+  if (wine != ours && known && wine == known->wineGives)
     ++gExplained[known->what];
-  } else if (wine != ours || known) {
+  else if (wine != ours || known)
     mismatch(printable(what) + (known ? " (known Wine difference did not show)" : "") + "\n  wine   " +
              printable(wine) + "\n  engine " + printable(ours));
-  }
 }
 
 void newFile(const File& file) {
@@ -226,15 +218,12 @@ void compareGenerated() {
   }
   std::vector<std::pair<File, bool>> files(kWrites.size(), {std::nullopt, true});  // in Wine's layout
   files.resize(2 * kWrites.size(), {"", true});
-  for (const std::string& layout : kLayouts) {
-    for (const std::string& value : values) {
-      for (const std::string& lineEnd : kLineEnds) {
+  for (const std::string& layout : kLayouts)
+    for (const std::string& value : values)
+      for (const std::string& lineEnd : kLineEnds)
         files.push_back(
             {fill(layout, {kNames[files.size() % kNames.size()].first, value, lineEnd}),
              layout.find_first_of(" \t") == std::string::npos && lineEnd == "\r\n" && !blankEnds(value)});
-      }
-    }
-  }
   for (std::size_t i = 0; i < files.size(); ++i) {
     const auto& [name, asked] = kNames[i % kNames.size()];
     newFile(files[i].first);
@@ -251,31 +240,30 @@ void compareGenerated() {
 }
 
 void compareSingleCases() {
-  for (const SingleCase& single : kSingleCases) {
-    newFile(single.file);
-    const auto known = single.what ? std::optional(Known{single.what, single.wineGives}) : std::nullopt;
-    if (single.write) {
-      write(single.section, single.key, single.text);
-      compareFile(known);
-    } else {
-      read(single.section, single.key, single.text, kBufferBytes, known);
-    }
+  for (const auto& [what, file, section, key, defaultValue, wineGives] : kSingleCases) {
+    newFile(file);
+    read(section, key, defaultValue, kBufferBytes,
+         what ? std::optional(Known{what, wineGives}) : std::nullopt);
   }
+  newFile(std::nullopt);
+  write("s ", "k ", "v");
+  compareFile(Known{"trailing spaces of a new name dropped on Windows, kept by Wine", "[s ]\r\nk =v\r\n"});
+  newFile("[Sec]\r\nKey=old");  // a key of other case, its line not ended
+  write("SEC", "KEY", "new");
+  compareFile();
 }
 
-// The code-page table: "mb <bytes> <utf16>" for every single byte and every
-// double-byte code (lead 81-9F,E0-FC, trail 40-7E,80-FC) as MultiByteToWideChar
-// converts it, "wc <utf16> <bytes>" for characters the code page may not hold
-// as WideCharToMultiByte does, in the hexadecimal of cp932_hex.h.
+// The code-page table, in the hexadecimal of cp932_hex.h: "mb <bytes> <utf16>"
+// for every single byte and double-byte code (a lead byte of the system's,
+// trail 40-7E,80-FC) as MultiByteToWideChar converts it, "wc <utf16> <bytes>"
+// for characters the code page may not hold as WideCharToMultiByte does.
 bool writeTable(const char* path) {
   std::ofstream table(path, std::ios::binary);
   for (int code = 0; code <= 0xFCFC; ++code) {
     const int lead = code >> 8;
     const int trail = code & 0xFF;
-    if (lead != 0 &&
-        (lead < 0x81 || (lead > 0x9F && lead < 0xE0) || trail < 0x40 || trail == 0x7F || trail > 0xFC)) {
+    if (lead != 0 && !(IsDBCSLeadByteEx(932, lead) && trail >= 0x40 && trail != 0x7F && trail <= 0xFC))
       continue;
-    }
     const std::string bytes = lead == 0 ? std::string{char(trail)} : std::string{char(lead), char(trail)};
     std::wstring units(8, L'\0');
     units.resize(std::max(0, MultiByteToWideChar(932, 0, bytes.data(), bytes.size(), units.data(), 8)));
@@ -299,11 +287,7 @@ bool writeTable(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (GetACP() != 932) {
-    std::printf("ini differential: the ANSI code page is %u, not 932 (run under a Japanese locale)\n",
-                GetACP());
-    return 2;
-  }
+  if (GetACP() != 932) mismatch("the ANSI code page is " + std::to_string(GetACP()) + ", not 932");
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   gDirectory = std::string(temp) + "pyx_ini_diff_" + std::to_string(GetCurrentProcessId());
