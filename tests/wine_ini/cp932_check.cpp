@@ -10,10 +10,9 @@
 // The bytes or UTF-16 units a field of the table stands for.
 template <class Units>
 Units parse(const std::string& field) {
-  constexpr std::size_t kDigits = 2 * sizeof(typename Units::value_type);
   Units units;
-  for (std::size_t pos = 0; pos + kDigits <= field.size(); pos += kDigits)
-    units += static_cast<typename Units::value_type>(std::stoul(field.substr(pos, kDigits), nullptr, 16));
+  for (std::size_t pos = 0, digits = 2 * sizeof units[0]; pos + digits <= field.size(); pos += digits)
+    units += static_cast<typename Units::value_type>(std::stoul(field.substr(pos, digits), nullptr, 16));
   return units;
 }
 

@@ -2,18 +2,13 @@
 // cp932_check that reads it: two digits a byte, four a UTF-16 unit, "-" for none.
 #pragma once
 
-#include <cstdio>
 #include <string>
-#include <type_traits>
 
 template <class Units>
 std::string hex(const Units& units) {
   std::string out;
-  for (auto unit : units) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%0*X", static_cast<int>(sizeof unit * 2),
-                  static_cast<unsigned>(static_cast<std::make_unsigned_t<decltype(unit)>>(unit)));
-    out += digits;
-  }
+  for (auto unit : units)
+    for (int shift = 8 * sizeof unit - 4; shift >= 0; shift -= 4)
+      out += "0123456789ABCDEF"[(unit >> shift) & 0xF];
   return out.empty() ? "-" : out;
 }

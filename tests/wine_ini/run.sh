@@ -2,8 +2,8 @@
 # Our INI engine against the system's profile-string functions under Wine:
 #   tests/wine_ini/run.sh <out-dir>
 # builds <out-dir>/ini_diff.exe when its sources changed and runs it in a fresh
-# Wine prefix with code page 932; its report (also in ini_diff.log) and its exit
-# status are the script's, the code-page table is left in cp932_table.txt.
+# Wine prefix with code page 932. Its report and exit status are the script's;
+# it leaves ini_diff.log, Wine's messages (ini_diff.stderr) and cp932_table.txt.
 set -euo pipefail
 out=$(mkdir -p "${1:?usage: $0 <out-dir>}" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,10 +22,4 @@ trap wine_stop EXIT
 wine_new_prefix "$out/wineprefix"
 
 cd "$out"
-status=0
-wine "$exe" cp932_table.txt 2>ini_diff.stderr | tr -d '\r' | tee ini_diff.log || status=$?
-if ! grep -q '^ini differential:' ini_diff.log; then
-  echo "ini differential: no summary (wine exit status $status); see $out/ini_diff.stderr"
-  exit 1
-fi
-exit "$status"
+wine "$exe" cp932_table.txt 2>ini_diff.stderr | tr -d '\r' | tee ini_diff.log
