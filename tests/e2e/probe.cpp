@@ -1,14 +1,11 @@
 // Reads the program's windows from another process, the way assistive
-// software does, and prints what it finds as UTF-8 for the end-to-end tests
-// and the Wine benchmark. Exit code 1: the window or control is not there;
-// 2: a usage error. Commands:
-//   acp                         the ANSI code page (932 for Japanese)
-//   menu                        succeeds while a popup menu is open
-//   window <title> [fact]       the facts of the visible window with this title that is no message box
-//   msgbox <title>              the X11 window behind the message box with this title, then its text
-//   wait-items <title> <count>  waits up to 60 s until that window's combo box lists this many items
-//                               (0: until it is shown); prints that moment in Unix milliseconds
-//   version <file>              the file's version numbers, then its FileVersion and ProductVersion
+// software does, and prints what it finds as UTF-8 for the end-to-end tests.
+// Exit code 1: the window or control is not there; 2: a usage error. Commands:
+//   acp                    the ANSI code page (932 for Japanese)
+//   menu                   succeeds while a popup menu is open
+//   window <title> [fact]  the facts of the visible window with this title that is no message box
+//   msgbox <title>         the X11 window behind the message box with this title, then its text
+//   version <file>         the file's version numbers, then its FileVersion and ProductVersion
 #include <windows.h>
 
 #include <algorithm>
@@ -158,23 +155,6 @@ int printWindow(HWND window, const std::string& only) {
   return 0;
 }
 
-// Polls in-process, so that the time is not that of starting a probe.
-int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
-  for (ULONGLONG deadline = GetTickCount64() + 60000; GetTickCount64() < deadline; Sleep(1)) {
-    HWND window = find(title, false);
-    DWORD_PTR count = 0;
-    if (!window || (wanted > 0 &&
-                    !(ask(FindWindowExW(window, nullptr, L"ComboBox", nullptr), CB_GETCOUNT, 0, 0, count) &&
-                      count == wanted)))
-      continue;
-    FILETIME now;
-    GetSystemTimePreciseAsFileTime(&now);
-    ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return print(std::to_string((ticks - 116444736000000000ULL) / 10000));  // Unix milliseconds
-  }
-  return 1;
-}
-
 // What Windows reads from a program's version record, in the record's own first language.
 int printVersion(const std::wstring& file) {
   std::vector<char> record(GetFileVersionInfoSizeW(file.c_str(), nullptr));
@@ -213,7 +193,6 @@ int run(const std::vector<std::wstring>& args) {
     HWND box = find(args[1], true), text = GetDlgItem(box, 0xFFFF);
     return text && xid(box) ? print(std::to_string(xid(box)) + "\n" + utf8(textOf(text))) : 1;
   }
-  if (args.size() == 3 && command == L"wait-items") return waitForItems(args[1], _wtoi(args[2].c_str()));
   return 2;
 }
 

@@ -1,7 +1,7 @@
-// Stand-in favourite for the end-to-end tests: adds "program<TAB>command
-// line<TAB>current folder" in UTF-8 to the file named by PYX_TARGET_LOG, or
-// else to launched.txt beside itself (as the Wine benchmark reads it), and
-// exits. Built for the GUI subsystem so that no console window appears.
+// Stand-in favourite for the end-to-end tests and the Wine benchmark: adds
+// "program<TAB>command line<TAB>current folder" in UTF-8 to the file named by
+// PYX_TARGET_LOG, and exits. Built for the GUI subsystem so that no console
+// window appears.
 #include <windows.h>
 
 #include <cwchar>
@@ -34,10 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t program[MAX_PATH] = {}, folder[MAX_PATH] = {}, log[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, program, MAX_PATH);
   GetCurrentDirectoryW(MAX_PATH, folder);
-  if (!GetEnvironmentVariableW(L"PYX_TARGET_LOG", log, MAX_PATH)) {
-    wcscpy(log, program);
-    wcscpy(wcsrchr(log, L'\\') + 1, L"launched.txt");
-  }
+  if (!GetEnvironmentVariableW(L"PYX_TARGET_LOG", log, MAX_PATH)) return 2;
   std::string line = utf8(program) + "\t" + utf8(GetCommandLineW()) + "\t" + utf8(folder) + "\n";
   // FILE_APPEND_DATA makes the single write land whole at the end, so a test
   // that polls the file never sees half a line.
