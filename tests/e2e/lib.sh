@@ -85,8 +85,7 @@ spawn() {
 # start_launcher [ARGUMENT...]: the launcher of $APP, as a double click starts it.
 start_launcher() { spawn "$APP/launched.txt" "$APP_EXE" "$@"; }
 
-# hold WHAT ARGUMENT...: target.exe as another program that holds something
-# (the ARGUMENTs say what, see target.cpp); waits until it does. Sets PID.
+# hold WHAT ARGUMENT...: target.exe as another program that holds WHAT (see target.cpp) as it starts. Sets PID.
 hold() {
   local log=$APP/holder-$RANDOM.txt
   spawn "$log" "$E2E/target.exe" "${@:2}"
