@@ -17,7 +17,7 @@ test_backend_checks_pass_against_the_system() {
 # leaves no temporary file.
 test_favourites_file_killed_mid_rewrite_keeps_every_line() {
   new_app files || return 1
-  local file=$APP/pyxtern.txt tmp=$APP/pyxtern.txt.tmp percent name inode size
+  local file=$APP/pyxtern.txt tmp=$APP/pyxtern.txt.tmp percent inode size
   # The program's path through the environment: awk -v would take its "\" as escapes.
   T=$TARGET awk 'BEGIN { for (j = 0; j < 16000; j++) a = a "a"
     for (i = 0; i < 500; i++) printf "f%04d;%s /%s\r\n", i, ENVIRON["T"], a }' >"$file"
@@ -30,10 +30,9 @@ test_favourites_file_killed_mid_rewrite_keeps_every_line() {
     start_launcher && wait_for_window && wait_for 30 "the list of 500 favourites" listed || return 1
     [ ! -e "$tmp" ] || fail "the start after a kill left the temporary file" || return 1
     [ -n "$percent" ] || return 0
-    name=$(tail -n 1 "$file" | cut -d';' -f1 | tr -d ' ')
     cp "$file" "$APP/old.txt"
     read -r inode size < <(stat -c '%i %s' "$file")
-    launch "$name" || return 1
+    launch "$(tail -n 1 "$file" | cut -d';' -f1 | tr -d ' ')" || return 1 # the last favourite, moved up
     # Busy polling, one stat a round: the whole rewrite takes some milliseconds.
     reached() {
       local now
