@@ -21,14 +21,13 @@ wine_japanese_locale || exit 1
 
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror -municode -static)
-x86_64-w64-mingw32-g++ "${flags[@]}" -o "$WORK/probe.exe" "$HERE/../tests/e2e/probe.cpp" -lversion &&
+x86_64-w64-mingw32-g++ "${flags[@]}" -o "$WORK/wait_items.exe" "$HERE/wait_items.cpp" &&
   x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -o "$WORK/target.exe" "$HERE/../tests/e2e/target.cpp" &&
   x86_64-w64-mingw32-g++ "${flags[@]}" -mwindows -Os -s -o "$WORK/bare.exe" "$HERE/bare_window.cpp" || exit 1
 
 trap wine_stop EXIT
 wine_start_x "$WORK" && wine_new_prefix "$WORK/prefix" || exit 1
 
-probe() { wine "$WORK/probe.exe" "$@" 2>/dev/null; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # favourites COUNT: a favourites file of Japanese and ASCII names, documents,
@@ -50,14 +49,16 @@ favourites() {
 # "start-ms enter-ms anon-kB" and leaves nothing running.
 measure() {
   local dir=$1 exe=$2 title=$3 items=$4 t0 shown pid
+  # What the program starts inherits where target.exe records its start.
+  local log="Z:${dir//\//\\}\\launched.txt"
   rm -f "$dir/launched.txt"
-  # The probe starts first and waits in-process, so that only the program's
-  # start is timed.
-  probe wait-items "$title" "$items" >"$WORK/shown.txt" &
+  # The stopwatch starts first and waits in-process, so that only the
+  # program's start is timed.
+  wine "$WORK/wait_items.exe" "$title" "$items" >"$WORK/shown.txt" 2>/dev/null &
   local waiter=$!
   sleep 1
   t0=$(wine_now_ms)
-  (cd "$dir" && exec wine "$exe") >/dev/null 2>&1 &
+  (cd "$dir" && PYX_TARGET_LOG=$log exec wine "$exe") >/dev/null 2>&1 &
   pid=$!
   wait "$waiter" || {
     echo "$exe did not show $items items" >&2

@@ -1,12 +1,9 @@
-# End-to-end test of the dialog manager's keyboard in every window, typing
-# through a real Japanese input method: romaji, Space converts, Enter
-# confirms. Keys the input method takes reach the program as key-ups only;
-# the Enter that confirms must do nothing else.
+# End-to-end test of the dialog manager's keyboard in every window, through a
+# real Japanese input method, whose keys reach the program as key-ups only.
 
-# A Japanese input method on the virtual display: uim-xim with the Anthy
-# engine, pinned, since engines convert differently. Only launchers started
-# with XMODIFIERS=@im=uim use it. It keeps its settings and what it learns in
-# a home of this run, so every run converts alike; NOTE names it.
+# uim-xim with the Anthy engine, pinned since engines convert differently, for
+# launchers started with XMODIFIERS=@im=uim. Its home is this run's, so that
+# what it learnt before changes no conversion; NOTE names it.
 start_input_method() {
   mkdir -p "$RUN/im-home"
   HOME=$RUN/im-home uim-xim --engine=anthy-utf8 >>"$RUN/uim-xim.log" 2>&1 &
@@ -62,10 +59,9 @@ test_keyboard_and_input_method_in_every_window() {
   xdotool key Return # now as the user means it: ＯＫ
   expect_started 1 "\"$TARGET\" /short" || return 1
 
-  # Each window has its own input context: the input method, on in the launcher, is off here until
-  # turned on. Then it takes the letters typed into the upper hotkey box, converts and confirms them,
-  # and none of it reaches the box: once the keys after them are in the lower box, the upper one
-  # still shows its key.
+  # Off in this window's own input context until turned on, the input method takes the letters,
+  # Space and Enter typed into the upper hotkey box: once the keys after them reach the lower box,
+  # the upper one still shows its key.
   open_settings || return 1
   xdotool key shift+space
   xdotool type --delay 50 memo

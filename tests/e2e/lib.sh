@@ -4,7 +4,6 @@
 readonly TITLE='ぴくせるん'
 readonly SETTINGS='各種設定' # the settings window's caption
 readonly TORK='登録'       # the registration window's caption
-readonly NAME_WIDTH=40       # favourite names are padded to this many characters when the file is rewritten
 
 E2E=$BUILD/e2e
 LAUNCHER_EXE=$BUILD/win32/pyxtern.exe
@@ -57,8 +56,8 @@ new_app() {
 # write_favourites LINE...: the favourites file as the user keeps it, in CP932 with CR LF.
 write_favourites() { printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$APP/pyxtern.txt" || fail "not in CP932: $*"; }
 
-# padded NAME PATH: the favourite's line as a launch rewrites it.
-padded() { printf '%s%*s;%s' "$1" $((NAME_WIDTH - ${#1})) '' "$2"; }
+# padded NAME PATH: the favourite's line as a launch rewrites it, the name padded to 40 characters.
+padded() { printf '%s%*s;%s' "$1" $((40 - ${#1})) '' "$2"; }
 
 # expect_lines LINE...: waits for pyxtern.txt to hold exactly these lines, written alike.
 expect_lines() {
@@ -85,8 +84,7 @@ spawn() {
 # start_launcher [ARGUMENT...]: the launcher of $APP, as a double click starts it.
 start_launcher() { spawn "$APP/launched.txt" "$APP_EXE" "$@"; }
 
-# hold WHAT ARGUMENT...: target.exe as another program that holds something
-# (the ARGUMENTs say what, see target.cpp); waits until it does. Sets PID.
+# hold WHAT ARGUMENT...: target.exe as another program that holds WHAT (see target.cpp) as it starts. Sets PID.
 hold() {
   local log=$APP/holder-$RANDOM.txt
   spawn "$log" "$E2E/target.exe" "${@:2}"
@@ -123,11 +121,10 @@ stop_launchers() {
 # expect_started N COMMAND-LINE [FOLDER]: waits for the N-th recorded start of
 # target.exe, given exactly this command line (and started in that folder).
 expect_started() {
-  local log=$APP/launched.txt program line folder
+  local log=$APP/launched.txt line folder
   has_starts() { [ -f "$log" ] && [ "$(wc -l <"$log")" -ge "$1" ]; }
   wait_for 15 "the favourite to start (start #$1 of target.exe)" has_starts "$1" || return 1
-  IFS=$'\t' read -r program line folder < <(sed -n "$1p" "$log")
-  [[ $program == *\\target.exe ]] || fail "$program was started, as: $line" || return 1
+  IFS=$'\t' read -r _ line folder < <(sed -n "$1p" "$log")
   [ "$line" = "$2" ] || fail "target.exe started as: $line (expected $2)" || return 1
   [ -z "${3:-}" ] || [ "$folder" = "$3" ] || fail "target.exe started in $folder (expected $3)"
 }
@@ -147,8 +144,7 @@ click_at() {
   xdotool click "${@:3}"
 }
 
-# click_in XID DX [CLICK-OPTION...] BUTTON: a click DX right of the left edge
-# of that X window, halfway down.
+# click_in XID DX [CLICK-OPTION...] BUTTON: a click DX right of that X window's left edge, halfway down.
 click_in() {
   local X Y WIDTH HEIGHT SCREEN WINDOW
   eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -187,19 +183,6 @@ open_settings() {
 }
 
 no_message_box() { ! probe msgbox "$1" >/dev/null; }
-
-# expect_message TITLE TEXT SCREENSHOT: the message box titled TITLE reads
-# TEXT (its lines joined by "|"); its picture is kept, and Return answers it.
-expect_message() {
-  local box
-  box_reads() { box=$(probe msgbox "$1" | tr -d '\r' | paste -sd '|'); }
-  wait_for 30 "a message box titled $1" box_reads "$1" || return 1
-  [ "${box#*|}" = "$2" ] || fail "the message reads '${box#*|}'" || return 1
-  shot_window "${box%%|*}" "$3"
-  xdotool windowfocus --sync "${box%%|*}" 2>/dev/null
-  xdotool key Return
-  wait_for 10 "the message box to close on Return" no_message_box "$1"
-}
 
 # Wine's own tray window holds the icon, and is unmapped while it holds none.
 find_tray() { TRAY=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1) && [ -n "$TRAY" ]; }

@@ -1,14 +1,11 @@
 // Reads the program's windows from another process, the way assistive
-// software does, and prints what it finds as UTF-8 for the end-to-end tests
-// and the Wine benchmark. Exit code 1: the window or control is not there;
-// 2: a usage error. Commands:
-//   acp                         the ANSI code page (932 for Japanese)
-//   menu                        succeeds while a popup menu is open
-//   window <title> [fact]       the facts of the visible window with this title that is no message box
-//   msgbox <title>              the X11 window behind the message box with this title, then its text
-//   wait-items <title> <count>  waits up to 60 s until that window's combo box lists this many items
-//                               (0: until it is shown); prints that moment in Unix milliseconds
-//   version <file>              the file's version numbers, then its FileVersion and ProductVersion
+// software does, and prints what it finds as UTF-8 for the end-to-end tests.
+// Exit code 1: the window or control is not there; 2: a usage error. Commands:
+//   acp                    the ANSI code page (932 for Japanese)
+//   menu                   succeeds while a popup menu is open
+//   window <title> [fact]  the facts of the visible window with this title that is no message box
+//   msgbox <title>         the X11 window behind the message box with this title, then its text
+//   version <file>         the file's version numbers, then its FileVersion and ProductVersion
 #include <windows.h>
 
 #include <algorithm>
@@ -18,25 +15,21 @@
 
 namespace {
 
-std::string utf8(const std::wstring& text) {
-  std::string result(text.size() * 3, '\0');  // up to three bytes a UTF-16 unit
-  result.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                                    static_cast<int>(result.size()), nullptr, nullptr));
-  return result;
-}
-
-// WriteFile rather than stdio: the bytes must reach the script as UTF-8,
-// untouched by the C runtime's code-page conversion.
-int print(const std::string& line) {
-  std::string out = line + "\n";
+// The line in UTF-8, with WriteFile rather than stdio: the bytes must reach
+// the script untouched by the C runtime's code-page conversion.
+int print(std::wstring line) {
+  line += L"\n";
+  std::string out(line.size() * 3, '\0');  // up to three bytes a UTF-16 unit
+  out.resize(WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), out.data(),
+                                 static_cast<int>(out.size()), nullptr, nullptr));
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
   return 0;
 }
 
-std::string numbers(std::initializer_list<long> values, const char* between = " ") {
-  std::string text;
-  for (long value : values) text += (text.empty() ? "" : between) + std::to_string(value);
+std::wstring numbers(std::initializer_list<long> values, const wchar_t* between = L" ") {
+  std::wstring text;
+  for (long value : values) text += (text.empty() ? L"" : between) + std::to_wstring(value);
   return text;
 }
 
@@ -72,16 +65,11 @@ std::wstring caption(HWND hwnd) {
   return text;
 }
 
-BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
-  reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
-  return TRUE;
-}
-
-// Top-level windows, or with `parent`, its controls in creation order.
+// Top-level windows, or with `parent`, its controls in tab order: a form's
+// controls are all its own children, those in a frame too.
 std::vector<HWND> windows(HWND parent = nullptr) {
   std::vector<HWND> found;
-  parent ? EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&found))
-         : EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
+  for (HWND at = nullptr; (at = FindWindowExW(parent, at, nullptr, nullptr));) found.push_back(at);
   return found;
 }
 
@@ -106,73 +94,52 @@ std::uintptr_t xid(HWND hwnd) {
 //   focus WHERE            "combo" in its combo box, "Edit N" in its N-th edit box, else the control's class
 //   selection START END    in the edit field with the focus
 //   text TEXT              in its combo box
-//   item TEXT              for each item of its combo box, or else of its list box
+//   item TEXT              for each item of its combo box
 //   edit TEXT              for each of its own edit boxes, not the one in its combo box
 //   tab CLASS|TEXT         for each control Tab visits, from the first, as the dialog manager walks them
 //   button X Y CAPTION     for each button, the screen point of its centre
-int printWindow(HWND window, const std::string& only) {
+int printWindow(HWND window, const std::wstring& only) {
   if (!window || !xid(window)) return 1;
-  auto wants = [&](const std::string& fact) { return only.empty() || only == fact; };
-  auto say = [&](const std::string& fact, const std::string& value) {
-    if (wants(fact)) print(fact + " " + value);
+  auto wants = [&](const std::wstring& fact) { return only.empty() || only == fact; };
+  auto say = [&](const std::wstring& fact, const std::wstring& value) {
+    if (wants(fact)) print(fact + L" " + value);
   };
-  say("xid", std::to_string(xid(window)));
-  say("enabled", IsWindowEnabled(window) ? "1" : "0");
+  say(L"xid", std::to_wstring(xid(window)));
+  say(L"enabled", IsWindowEnabled(window) ? L"1" : L"0");
 
   GUITHREADINFO thread{};
   thread.cbSize = sizeof thread;
   HWND focus =
       GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) ? thread.hwndFocus : nullptr;
-  HWND combo = FindWindowExW(window, nullptr, L"ComboBox", nullptr),
-       list = combo ? combo : FindWindowExW(window, nullptr, L"ListBox", nullptr);
-  std::vector<HWND> edits = windows(window);
-  std::erase_if(edits,
-                [](HWND hwnd) { return !isClass(hwnd, L"Edit") || isClass(GetParent(hwnd), L"ComboBox"); });
+  HWND combo = FindWindowExW(window, nullptr, L"ComboBox", nullptr);
+  std::vector<HWND> edits = windows(window);  // not the one inside the combo box
+  std::erase_if(edits, [](HWND hwnd) { return !isClass(hwnd, L"Edit"); });
   auto edit = std::find(edits.begin(), edits.end(), focus);
   if (combo && focus && (focus == combo || IsChild(combo, focus)))
-    say("focus", "combo");
+    say(L"focus", L"combo");
   else if (edit != edits.end())
-    say("focus", "Edit " + std::to_string(edit - edits.begin() + 1));
+    say(L"focus", L"Edit " + std::to_wstring(edit - edits.begin() + 1));
   else
-    say("focus", focus ? utf8(className(focus)) : "none");
+    say(L"focus", focus ? className(focus) : L"none");
   DWORD_PTR selection = 0, count = 0;
   if (isClass(focus, L"Edit") && ask(focus, EM_GETSEL, 0, 0, selection))
-    say("selection", numbers({LOWORD(selection), HIWORD(selection)}));
+    say(L"selection", numbers({LOWORD(selection), HIWORD(selection)}));
 
-  if (combo) say("text", utf8(textOf(combo)));
-  if (wants("item")) ask(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0, count);
-  for (WPARAM i = 0; i < count; ++i)
-    say("item", utf8(combo ? textOf(list, CB_GETLBTEXTLEN, CB_GETLBTEXT, i)
-                           : textOf(list, LB_GETTEXTLEN, LB_GETTEXT, i)));
-  for (HWND box : edits) say("edit", utf8(textOf(box)));
-  HWND first = wants("tab") ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr, at = first;
+  if (combo) say(L"text", textOf(combo));
+  if (wants(L"item")) ask(combo, CB_GETCOUNT, 0, 0, count);
+  for (WPARAM i = 0; i < count; ++i) say(L"item", textOf(combo, CB_GETLBTEXTLEN, CB_GETLBTEXT, i));
+  for (HWND box : edits) say(L"edit", textOf(box));
+  HWND first = wants(L"tab") ? GetNextDlgTabItem(window, nullptr, FALSE) : nullptr, at = first;
   while (at) {
-    say("tab", utf8(className(at)) + "|" + utf8(caption(at)));
+    say(L"tab", className(at) + L"|" + caption(at));
     at = GetNextDlgTabItem(window, at, FALSE);
     if (at == first) break;
   }
   RECT r{};
   for (HWND control : windows(window))
-    if (wants("button") && isClass(control, L"Button") && GetWindowRect(control, &r))
-      say("button", numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}) + " " + utf8(caption(control)));
+    if (wants(L"button") && isClass(control, L"Button") && GetWindowRect(control, &r))
+      say(L"button", numbers({(r.left + r.right) / 2, (r.top + r.bottom) / 2}) + L" " + caption(control));
   return 0;
-}
-
-// Polls in-process, so that the time is not that of starting a probe.
-int waitForItems(const std::wstring& title, DWORD_PTR wanted) {
-  for (ULONGLONG deadline = GetTickCount64() + 60000; GetTickCount64() < deadline; Sleep(1)) {
-    HWND window = find(title, false);
-    DWORD_PTR count = 0;
-    if (!window || (wanted > 0 &&
-                    !(ask(FindWindowExW(window, nullptr, L"ComboBox", nullptr), CB_GETCOUNT, 0, 0, count) &&
-                      count == wanted)))
-      continue;
-    FILETIME now;
-    GetSystemTimePreciseAsFileTime(&now);
-    ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return print(std::to_string((ticks - 116444736000000000ULL) / 10000));  // Unix milliseconds
-  }
-  return 1;
 }
 
 // What Windows reads from a program's version record, in the record's own first language.
@@ -189,7 +156,7 @@ int printVersion(const std::wstring& file) {
       length < 2 * sizeof(WORD))
     return 1;
   const DWORD high = fixed->dwFileVersionMS, low = fixed->dwFileVersionLS;
-  print(numbers({HIWORD(high), LOWORD(high), HIWORD(low), LOWORD(low)}, "."));
+  print(numbers({HIWORD(high), LOWORD(high), HIWORD(low), LOWORD(low)}, L"."));
   wchar_t block[32];
   swprintf(block, 32, L"\\StringFileInfo\\%04x%04x\\", language[0], language[1]);
   for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
@@ -197,23 +164,22 @@ int printVersion(const std::wstring& file) {
     if (!VerQueryValueW(record.data(), (block + std::wstring(name)).c_str(), reinterpret_cast<void**>(&text),
                         &length))
       return 1;
-    print(utf8(text));
+    print(text);
   }
   return 0;
 }
 
 int run(const std::vector<std::wstring>& args) {
   const std::wstring command = args.empty() ? L"" : args[0];
-  if (command == L"acp") return print(std::to_string(GetACP()));
+  if (command == L"acp") return print(std::to_wstring(GetACP()));
   if (command == L"menu") return IsWindowVisible(FindWindowW(L"#32768", nullptr)) ? 0 : 1;
   if (args.size() == 2 && command == L"version") return printVersion(args[1]);
   if (args.size() >= 2 && args.size() <= 3 && command == L"window")
-    return printWindow(find(args[1], false), args.size() == 3 ? utf8(args[2]) : "");
+    return printWindow(find(args[1], false), args.size() == 3 ? args[2] : L"");
   if (args.size() == 2 && command == L"msgbox") {
     HWND box = find(args[1], true), text = GetDlgItem(box, 0xFFFF);
-    return text && xid(box) ? print(std::to_string(xid(box)) + "\n" + utf8(textOf(text))) : 1;
+    return text && xid(box) ? print(std::to_wstring(xid(box)) + L"\n" + textOf(text)) : 1;
   }
-  if (args.size() == 3 && command == L"wait-items") return waitForItems(args[1], _wtoi(args[2].c_str()));
   return 2;
 }
 
