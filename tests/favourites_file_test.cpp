@@ -10,8 +10,6 @@
 namespace pyx::testing {
 namespace {
 
-using ::pyx::testing::PrintTo;
-
 using FavouritesFile = SimTest;
 
 struct ReadCase {

@@ -11,8 +11,6 @@
 namespace pyx::testing {
 namespace {
 
-using ::pyx::testing::PrintTo;
-
 using Launch = SimTest;
 
 constexpr char kNotRegistered[] = "登録されていないファイル名を指定しています。";

@@ -11,8 +11,6 @@
 namespace pyx::testing {
 namespace {
 
-using ::pyx::testing::PrintTo;
-
 constexpr FormId kTork = FormId::frmTork;
 constexpr ControlRef kName{kTork, "txtOkini"};
 constexpr ControlRef kPath{kTork, "txtPath"};
@@ -31,8 +29,6 @@ class Registration : public SimTest {
     sim.click(button);
   }
 };
-
-// ---------------------------------------------------------------- checks
 
 constexpr char kSemicolon[] = "「;」以外の文字を入力してください";
 constexpr char kTaken[] = "登録されているファイル名です。";
@@ -120,8 +116,6 @@ TEST_F(Registration, TheCharacterNamedIsWholeWhereHalvesOfPairsMeetOtherCharacte
                {u"メモ", u""}};
   for (const auto& c : cases) EXPECT_EQ(app->com.firstCharacterTheFileCannotHold(c.text), c.named);
 }
-
-// ---------------------------------------------------------------- changes
 
 TEST_F(Registration, TheOnlyFavouriteFromItsFirstRegistrationToItsDeletion) {
   startProgram();
@@ -214,8 +208,6 @@ TEST_F(Registration, OnlyACloseSettingOfZeroClosesTheWindowAfterAChange) {
     EXPECT_EQ(favourites(), "a;" + setting + ".txt\r\n");
   }
 }
-
-// ---------------------------------------------------------------- around the window
 
 TEST_F(Registration, HelpOpensTheClassicHelpFileOrElseThePage) {
   startProgram();

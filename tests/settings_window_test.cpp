@@ -50,8 +50,6 @@ class SettingsWindow : public SimTest {
   std::string settings() const { return toUtf8(sim.fromAnsi(sim.fileContent("Tesmora.ini").value_or("-"))); }
 };
 
-// ---------------------------------------------------------------- capture
-
 struct CaptureCase {
   const char* what;
   std::int16_t key, shift;  // shift: 1 Shift, 2 Ctrl, 4 Alt
@@ -118,8 +116,8 @@ TEST_F(SettingsWindow, PressedKeysAreCapturedAndApplyAsksSavesReloadsAndTakesEff
   });
   sim.putFile("Tesmora.ini", keys + "[FORM]\r\nCLOSE=0\r\n");
   sim.clearCalls();
-  sim.answerMessageBox(
-      mb::ResultCancel);  // update the file? no; then yes, and the browser dialog is cancelled
+  // Update the file? No; then yes, and the browser dialog is cancelled.
+  sim.answerMessageBox(mb::ResultCancel);
   inSettingsWindow([&] {
     EXPECT_EQ(shown(), "F1|F2|10|10") << "the cancelled F7 is gone";
     press(kCallUpBox, 101, 2);
@@ -171,8 +169,6 @@ TEST_F(SettingsWindow, PressedKeysAreCapturedAndApplyAsksSavesReloadsAndTakesEff
             "0:txtHotKey_Def(0) 1:txtHotKey_Def(1) 2:optType(0) 3:optType(1) 4:optTork(0) 5:optTork(1) "
             "6:cmdOK 7:cmdChancel 8:cmdTeki ");
 }
-
-// ---------------------------------------------------------------- load and save
 
 struct LoadCase {
   const char* what;

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -116,15 +115,6 @@ struct NameFromWhat {
     return name;
   }
 };
-
-// Parameterised cases print as their description, not as raw bytes.
-template <class Case>
-requires requires(const Case& c) {
-  c.what;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.what;
-}
 
 // A favourites line in the padded form: the name padded to 40 characters.
 inline std::string padded(const std::string& name, const std::string& path) {

@@ -9,8 +9,6 @@
 namespace pyx::testing {
 namespace {
 
-using ::pyx::testing::PrintTo;
-
 using Startup = SimTest;
 
 TEST_F(Startup, RunsItsStepsInOrder) {

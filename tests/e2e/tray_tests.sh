@@ -25,7 +25,8 @@ test_tray_icon_and_hotkeys_call_up_hide_and_end() {
   click_button キャンセル "$SETTINGS" && gone "$SETTINGS" "the settings window to close" || return 1
   tray_click 3 && choose_menu Down Down Down || return 1
   wait_for 10 "the launcher to end" ended && wait_for 10 "the icon to leave the tray" tray_empty || return 1
-  # A key another program holds is named at the next start (the message's lines joined by "|"); Return answers it.
+  # A key another program holds is named at the next start (the message's lines
+  # joined by "|"); Return answers it.
   hold Ctrl+Shift+F3 --hold-hotkey 6 114 && start_launcher || return 1
   local box held='ホットキー「Ctrl + Sift + F3」は他のプログラムで使用されているため登録できませんでした。'
   box_reads() { box=$(probe msgbox "$TITLE" | tr -d '\r' | paste -sd '|'); }
