@@ -1,6 +1,5 @@
 // The settings window: capturing and naming hotkeys, loading and saving the
 // settings file.
-#include <optional>
 #include <string>
 #include <vector>
 

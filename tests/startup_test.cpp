@@ -1,6 +1,5 @@
 // Start-up in its order, the command line, the single instance, the keyboard
 // of the launcher window, and shutdown releasing everything.
-#include <algorithm>
 #include <string>
 #include <vector>
 
